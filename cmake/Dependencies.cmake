@@ -1,0 +1,24 @@
+# All dependencies come from Debian packages (scripts/install-deps); nothing
+# is vendored or downloaded at build time.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(CURL REQUIRED)
+find_package(pugixml REQUIRED)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS webview core net xml base)
+
+# wx's CMake module hands out flags and paths, not a target; wrap them once.
+add_library(wx_all INTERFACE)
+target_include_directories(wx_all SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(wx_all INTERFACE ${wxWidgets_DEFINITIONS})
+separate_arguments(_wx_cxx_flags UNIX_COMMAND "${wxWidgets_CXX_FLAGS}")
+target_compile_options(wx_all INTERFACE ${_wx_cxx_flags})
+target_link_libraries(wx_all INTERFACE ${wxWidgets_LIBRARIES})
+
+if(LAUNCHER_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+endif()
+if(LAUNCHER_BUILD_BENCH)
+    find_package(benchmark REQUIRED)
+endif()

@@ -1,0 +1,3 @@
+#include "launcher/LauncherMain.h"
+
+int LauncherMain(int /*argc*/, char** /*argv*/) { return 0; }
