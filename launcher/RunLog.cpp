@@ -1,0 +1,183 @@
+#include "launcher/RunLog.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include <wx/thread.h>
+
+#include "platform/Utf8.h"
+
+namespace {
+
+constexpr char kTimestampFormat[] = "%Y-%m-%d %H:%M:%S";
+
+// One lock serialises every write and guards which RunLog is current, so a
+// worker that logs while the UI thread closes the log either writes a whole
+// line before the close or finds no log.
+// Recursive because RunLog::WriteLine takes it too and is reached from
+// helpers that already hold it.
+std::recursive_mutex& LogMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+RunLog* gCurrent = nullptr;   // guarded by LogMutex()
+RunLog::Clock gClock;         // guarded by LogMutex()
+
+std::tm LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+const char* LevelPrefix(wxLogLevel level) {
+    if (level <= wxLOG_Error) return "Error: ";
+    if (level == wxLOG_Warning) return "Warning: ";
+    return "";
+}
+
+// Caller holds LogMutex(). The text is copied verbatim (never a format);
+// line feeds inside it get the carriage return every line end has.
+std::string ComposeLine(wxLogLevel level, const std::wstring& text) {
+    const std::tm when = gClock ? gClock() : LocalNow();
+    char stamp[256] = {};
+    std::strftime(stamp, sizeof stamp, kTimestampFormat, &when);
+
+    std::string line = stamp;
+    line += ": ";
+    line += LevelPrefix(level);
+    const std::string body = platform::ToUtf8(text);
+    line.reserve(line.size() + body.size() + 2);
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (body[i] == '\n' && (i == 0 || body[i - 1] != '\r')) line += '\r';
+        line += body[i];
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::wstring SourcePlaced(const char* file, int line, const std::wstring& text) {
+    return platform::ToWide(file ? file : "") + L"(" + std::to_wstring(line) + L"): " + text;
+}
+
+void WritePlaced(wxLogLevel level, const char* file, int line, const std::wstring& text) {
+    std::lock_guard lock(LogMutex());
+    if (gCurrent) gCurrent->WriteLine(level, SourcePlaced(file, line, text));
+}
+
+// Lines of a thread with no run log to go to.
+void WriteToStderr(wxLogLevel level, const std::wstring& text) {
+    const std::string line = ComposeLine(level, text);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+void WriteBare(wxLogLevel level, const std::wstring& text) {
+    {
+        std::lock_guard lock(LogMutex());
+        if (gCurrent) {
+            gCurrent->WriteLine(level, text);
+            return;
+        }
+        if (!wxThread::IsMain()) {
+            WriteToStderr(level, text);
+            return;
+        }
+    }
+    // The UI thread without a run log: wx's own default target.
+    if (level <= wxLOG_Error) {
+        wxLogError("%s", wxString(text));
+    } else {
+        wxLogMessage("%s", wxString(text));
+    }
+}
+
+// The per-thread wx target of worker threads: hands each record straight to
+// the current run log (or standard error when there is none). Stateless, so
+// one instance serves every thread; it is never destroyed because wx keeps
+// pointing at it from threads that may outlive any owner.
+class ThreadForwarder : public wxLog {
+protected:
+    void DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) override {
+        std::lock_guard lock(LogMutex());
+        if (gCurrent) {
+            gCurrent->WriteLine(level, msg.ToStdWstring());
+        } else {
+            WriteToStderr(level, msg.ToStdWstring());
+        }
+    }
+};
+
+}  // namespace
+
+RunLog::RunLog(std::FILE* file) : file_(file) {}
+
+std::unique_ptr<RunLog> RunLog::Open(const std::wstring& path) {
+    std::FILE* file = std::fopen(platform::ToUtf8(path).c_str(), "wb");
+    if (!file) return nullptr;
+    std::unique_ptr<RunLog> log(new RunLog(file));
+    {
+        std::lock_guard lock(LogMutex());
+        gCurrent = log.get();
+    }
+    log->previousTarget_ = wxLog::SetActiveTarget(log.get());
+    wxLog::SetTimestamp(kTimestampFormat);
+    wxLog::SetLogLevel(wxLOG_Debug);
+    RUNLOG_MESSAGE(L"launcher started!");
+    return log;
+}
+
+RunLog::~RunLog() {
+    {
+        std::lock_guard lock(LogMutex());
+        if (gCurrent == this) gCurrent = nullptr;
+    }
+    // Put back whatever was active before us, unless someone replaced us.
+    wxLog* active = wxLog::SetActiveTarget(previousTarget_);
+    if (active != this) wxLog::SetActiveTarget(active);
+    std::fclose(file_);
+}
+
+void RunLog::WriteLine(wxLogLevel level, const std::wstring& text) {
+    std::lock_guard lock(LogMutex());
+    const std::string line = ComposeLine(level, text);
+    if (std::fwrite(line.data(), 1, line.size(), file_) == line.size()) std::fflush(file_);
+}
+
+void RunLog::DoLogRecord(wxLogLevel level, const wxString& msg, const wxLogRecordInfo&) {
+    WriteLine(level, msg.ToStdWstring());
+}
+
+void RunLog::SetClockForTesting(Clock clock) {
+    std::lock_guard lock(LogMutex());
+    gClock = std::move(clock);
+}
+
+void RunLogError(const char* file, int line, const std::wstring& text) {
+    WritePlaced(wxLOG_Error, file, line, text);
+}
+
+void RunLogWarning(const char* file, int line, const std::wstring& text) {
+    WritePlaced(wxLOG_Warning, file, line, text);
+}
+
+void RunLogMessage(const char* file, int line, const std::wstring& text) {
+    WritePlaced(wxLOG_Message, file, line, text);
+}
+
+void RunLogBareError(const std::wstring& text) { WriteBare(wxLOG_Error, text); }
+
+void RunLogBareMessage(const std::wstring& text) { WriteBare(wxLOG_Message, text); }
+
+bool RunLogIsOpen() {
+    std::lock_guard lock(LogMutex());
+    return gCurrent != nullptr;
+}
+
+void RunLogAttachCurrentThread() {
+    if (wxThread::IsMain()) return;
+    static ThreadForwarder* forwarder = new ThreadForwarder;
+    wxLog::SetThreadActiveTarget(forwarder);
+}
