@@ -1,0 +1,66 @@
+// Runs the operator tool "scramble" as a process and checks what it leaves.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+#include "launcher/config/ScrambledFile.h"
+#include "platform/InstallFolder.h"
+#include "support/TempDir.h"
+
+namespace {
+
+int RunTool(const std::string& args) {
+    const std::string command = std::string("'") + SCRAMBLE_TOOL + "' " + args + " 2>/dev/null >/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+TEST(ScrambleTool, RoundTripIsByteExactAndMatchesTheLauncherKey) {
+    testsupport::TempDir dir;
+    std::string plain = "[Web]\r\nWebsiteUrl=http://www.example/\n";
+    for (int b = 0; b < 256; ++b) plain.push_back(static_cast<char>(b));
+    testsupport::WriteFileBytes(dir / "web.plain", plain);
+
+    ASSERT_EQ(RunTool("encode " + Quote(dir / "web.plain") + " " + Quote(dir / "web.ini")), 0);
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "web.ini"), ScrambleBytes(plain, configKey));
+
+    ASSERT_EQ(RunTool("decode " + Quote(dir / "web.ini") + " " + Quote(dir / "web.back")), 0);
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "web.back"), plain);
+}
+
+TEST(ScrambleTool, LauncherReadsWhatTheToolMade) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "Do.plain", "[Addr]\nServerListUrl1=http://list/a.xml\n");
+    ASSERT_EQ(RunTool("encode " + Quote(dir / "Do.plain") + " " + Quote(dir / "Do.ini")), 0);
+    platform::SetInstallFolder(dir.Folder());
+    EXPECT_TRUE(UnscrambleFile(L"Do.ini.tmp", L"Do.ini", configKey));
+    platform::SetInstallFolder(L"");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "Do.ini.tmp"), "[Addr]\r\nServerListUrl1=http://list/a.xml\r\n");
+}
+
+TEST(ScrambleTool, ExitCodes) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "in", "x");
+    struct Case {
+        std::string args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"", 2},
+        {"--help", 0},
+        {"encode " + Quote(dir / "in"), 2},
+        {"shuffle " + Quote(dir / "in") + " " + Quote(dir / "out"), 2},
+        {"encode " + Quote(dir / "missing") + " " + Quote(dir / "out"), 1},
+        {"decode " + Quote(dir.Path()) + " " + Quote(dir / "out"), 1},
+        {"encode " + Quote(dir / "in") + " " + Quote(dir / "no-folder" / "out"), 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunTool(c.args), c.exitCode) << c.args;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
+}  // namespace
