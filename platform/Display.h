@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 namespace platform {
 
@@ -35,6 +36,10 @@ public:
     virtual DisplayMode Current() = 0;
     virtual bool Change(const DisplayMode& mode) = 0;
 };
+
+// Reads a mode written "WIDTHxHEIGHTxBITS" (e.g. "800x600x16"); sizes 1 to
+// 16384, depth 8, 15, 16, 24 or 32. False, leaving `mode` alone, otherwise.
+bool ParseDisplayMode(std::string_view text, DisplayMode* mode);
 
 // Installs `source` (not owned; must outlive its use); nullptr restores the
 // headless virtual display.

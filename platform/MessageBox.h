@@ -28,7 +28,8 @@ using MessageBoxPresenter = std::function<int(const MessageBoxRecord&)>;
 void SetMessageBoxPresenter(MessageBoxPresenter presenter);  // nullptr: headless presenter
 
 // Test capture: while a capture is alive every box is recorded (and answered
-// IDOK) instead of shown. Thread-safe.
+// IDOK) instead of shown. With nested captures the innermost one records.
+// Thread-safe.
 class MessageBoxCapture {
 public:
     MessageBoxCapture();
@@ -36,6 +37,9 @@ public:
     MessageBoxCapture(const MessageBoxCapture&) = delete;
     MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
     std::vector<MessageBoxRecord> Boxes() const;
+
+private:
+    std::vector<MessageBoxRecord> boxes_;  // guarded by the box layer's lock
 };
 
 }  // namespace platform
