@@ -1,0 +1,48 @@
+#include "platform/Backend.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/DesktopBackend.h"
+#include "platform/HeadlessBackend.h"
+
+namespace platform {
+namespace {
+
+const char* gActiveName = "headless";
+
+bool DisplayNamed() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+}  // namespace
+
+const char* StartWindowBackend(BackendChoice choice, int argc, char** argv) {
+    InitUiThread();
+    if (choice != BackendChoice::Headless && DisplayNamed()) {
+        // Window positions are ignored under Wayland; GTK's X11 backend
+        // (XWayland) honours them.
+        setenv("GDK_BACKEND", "x11", 1);
+        if (auto desktop = DesktopBackend::Start(argc, argv)) {
+            SetWindowBackend(std::move(desktop));
+            gActiveName = "desktop";
+            return gActiveName;
+        }
+    }
+    SetWindowBackend(std::make_unique<HeadlessBackend>());
+    gActiveName = "headless";
+    return gActiveName;
+}
+
+void StopWindowBackend() {
+    SetWindowBackend(nullptr);
+    gActiveName = "headless";
+}
+
+const char* ActiveBackendName() { return gActiveName; }
+
+bool DesktopBackendActive() { return std::string_view(gActiveName) == "desktop"; }
+
+}  // namespace platform

@@ -1,0 +1,208 @@
+#include "platform/DesktopBackend.h"
+
+#include <wx/app.h>
+#include <wx/display.h>
+#include <wx/evtloop.h>
+#include <wx/graphics.h>
+#include <wx/init.h>
+#include <wx/msgdlg.h>
+#include <wx/vidmode.h>
+
+#include <future>
+
+#include "platform/DesktopFrame.h"
+#include "platform/Display.h"
+#include "platform/Input.h"
+#include "platform/MessageBox.h"
+#include "platform/Utf8.h"
+
+namespace platform {
+namespace {
+
+DesktopFrame* FrameOf(const WindowState& w) { return static_cast<DesktopFrame*>(w.backendData); }
+
+DesktopFrame* FrameOf(HWND hwnd) {
+    auto* w = FindWindowState(hwnd);
+    return w ? FrameOf(*w) : nullptr;
+}
+
+// The real primary display. Mode changes are refused where the desktop does
+// not allow them (most X servers without RandR depth switching).
+class WxDisplaySource : public DisplaySource {
+public:
+    DisplayMode Current() override {
+        wxDisplay display(0u);
+        const wxVideoMode mode = display.GetCurrentMode();
+        const wxRect geometry = display.GetGeometry();
+        DisplayMode result;
+        result.width = static_cast<std::uint32_t>(mode.GetWidth() > 0 ? mode.GetWidth() : geometry.width);
+        result.height = static_cast<std::uint32_t>(mode.GetHeight() > 0 ? mode.GetHeight() : geometry.height);
+        // X reports 24 for true colour; it is the same 32-bit pixel format.
+        const int depth = mode.GetDepth() > 0 ? mode.GetDepth() : wxDisplayDepth();
+        result.bitsPerPixel = static_cast<std::uint32_t>(depth == 24 ? 32 : depth);
+        return result;
+    }
+    bool Change(const DisplayMode& mode) override {
+        wxDisplay display(0u);
+        return display.ChangeMode(wxVideoMode(static_cast<int>(mode.width), static_cast<int>(mode.height),
+                                              static_cast<int>(mode.bitsPerPixel)));
+    }
+};
+
+WxDisplaySource& DisplaySourceInstance() {
+    static WxDisplaySource source;
+    return source;
+}
+
+int ShowBoxOnUiThread(const MessageBoxRecord& box) {
+    wxWindow* parent = FrameOf(box.owner);
+    wxMessageDialog dialog(parent, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
+    dialog.ShowModal();
+    return IDOK;
+}
+
+int PresentBox(const MessageBoxRecord& box) {
+    if (IsUiThread()) return ShowBoxOnUiThread(box);
+    // A worker's box is shown by the UI thread; the worker waits for the answer.
+    auto answer = std::make_shared<std::promise<int>>();
+    auto result = answer->get_future();
+    MessageBoxRecord copy = box;
+    copy.owner = nullptr;  // workers own no windows
+    PostUiTask([answer, copy] { answer->set_value(ShowBoxOnUiThread(copy)); });
+    return result.get();
+}
+
+}  // namespace
+
+std::unique_ptr<DesktopBackend> DesktopBackend::Start(int argc, char** argv) {
+    // The GUI application object is registered only now, after the decision
+    // to try a display: registering it earlier makes wx's base initialisation
+    // fail on machines without one.
+    wxApp::SetInstance(new wxApp);
+    int wxArgc = argc;
+    if (!wxEntryStart(wxArgc, argv)) {
+        wxEntryCleanup();
+        wxApp::SetInstance(nullptr);
+        return nullptr;
+    }
+    wxTheApp->SetExitOnFrameDelete(false);
+    std::unique_ptr<DesktopBackend> backend(new DesktopBackend);
+    backend->loop_ = std::make_unique<wxGUIEventLoop>();
+    wxEventLoopBase::SetActive(backend->loop_.get());
+    SetDisplaySource(&DisplaySourceInstance());
+    SetMessageBoxPresenter(&PresentBox);
+    return backend;
+}
+
+DesktopBackend::~DesktopBackend() {
+    SetMessageBoxPresenter(nullptr);
+    SetDisplaySource(nullptr);
+    wxEventLoopBase::SetActive(nullptr);
+    loop_.reset();
+    wxEntryCleanup();
+}
+
+void DesktopBackend::Created(WindowState& w) {
+    wxWindow* owner = w.owner ? FrameOf(w.owner) : nullptr;
+    auto* frame = new DesktopFrame(owner, w.hwnd, wxPoint(w.rect.left, w.rect.top),
+                                   wxSize(std::max<long>(w.rect.Width(), 1), std::max<long>(w.rect.Height(), 1)));
+    frame->SetTitle(wxString(w.title));
+    w.backendData = frame;
+}
+
+void DesktopBackend::Destroyed(WindowState& w) {
+    auto* frame = FrameOf(w);
+    w.backendData = nullptr;
+    if (!frame) return;
+    frame->Detach();
+    if (frame->HasCapture()) frame->ReleaseMouse();
+    frame->Hide();
+    frame->Destroy();
+}
+
+void DesktopBackend::VisibilityChanged(WindowState& w) {
+    auto* frame = FrameOf(w);
+    if (!frame) return;
+    if (w.visible && w.minimized) {
+        frame->Iconize(true);
+        return;
+    }
+    if (frame->IsIconized() && !w.minimized) frame->Iconize(false);
+    if (frame->IsShown() != w.visible) {
+        frame->Show(w.visible);
+        if (w.visible) RaiseOwned(w.hwnd);
+    }
+}
+
+void DesktopBackend::GeometryChanged(WindowState& w) {
+    auto* frame = FrameOf(w);
+    if (!frame) return;
+    frame->SetWantedPosition(wxPoint(w.rect.left, w.rect.top));
+    frame->SetSize(w.rect.left, w.rect.top, std::max<long>(w.rect.Width(), 1),
+                   std::max<long>(w.rect.Height(), 1), wxSIZE_ALLOW_MINUS_ONE);
+    RegionChanged(w);
+}
+
+void DesktopBackend::RegionChanged(WindowState& w) {
+    auto* frame = FrameOf(w);
+    if (!frame) return;
+    if (!w.region) {
+        frame->SetShape(wxRegion());
+        return;
+    }
+    wxGraphicsPath path = wxGraphicsRenderer::GetDefaultRenderer()->CreatePath();
+    const auto& b = w.region->bounds;
+    const double radius = std::min(w.region->ellipse.cx, w.region->ellipse.cy) / 2.0;
+    path.AddRoundedRectangle(b.left, b.top, b.Width(), b.Height(), radius);
+    frame->SetShape(path);
+}
+
+void DesktopBackend::EnabledChanged(WindowState& w) {
+    if (auto* frame = FrameOf(w)) frame->Enable(w.enabled);
+}
+
+void DesktopBackend::Invalidated(WindowState& w, const RECT& r) {
+    if (auto* frame = FrameOf(w)) {
+        frame->RefreshRect(wxRect(r.left, r.top, r.Width(), r.Height()), false);
+    }
+}
+
+void DesktopBackend::CaptureChanged(WindowState* w) {
+    // wx keeps a capture stack; release whatever this backend took before.
+    if (wxWindow* current = wxWindow::GetCapture()) {
+        if (dynamic_cast<DesktopFrame*>(current)) current->ReleaseMouse();
+    }
+    if (w) {
+        if (auto* frame = FrameOf(*w)) frame->CaptureMouse();
+    }
+}
+
+void DesktopBackend::Raise(WindowState& w) {
+    if (auto* frame = FrameOf(w)) frame->Raise();
+    RaiseOwned(w.hwnd);
+}
+
+void DesktopBackend::RaiseOwned(HWND owner) {
+    // Without a window manager stacking follows mapping order only, so an
+    // owner raised or mapped after its pop-ups would cover them.
+    auto* ownerState = FindWindowState(owner);
+    if (!ownerState) return;
+    for (wxWindow* child : FrameOf(*ownerState)->GetChildren()) {
+        auto* frame = dynamic_cast<DesktopFrame*>(child);
+        if (frame && frame->IsShown()) frame->Raise();
+    }
+}
+
+void DesktopBackend::WaitForWork() {
+    // Idle work first (wx's pending events and deferred deletions), then
+    // block in GTK until an event or a WakeUp arrives.
+    for (int round = 0; round < 16 && !loop_->Pending(); ++round) {
+        if (!loop_->ProcessIdle()) break;
+    }
+    wxTheApp->ProcessPendingEvents();
+    loop_->Dispatch();
+}
+
+void DesktopBackend::WakeUp() { loop_->WakeUp(); }
+
+}  // namespace platform

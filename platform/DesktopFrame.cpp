@@ -1,0 +1,140 @@
+#include "platform/DesktopFrame.h"
+
+#include <wx/dcbuffer.h>
+
+#include "platform/Input.h"
+#include "platform/Window.h"
+
+namespace platform {
+namespace {
+
+long FrameStyle(wxWindow* owner) {
+    long style = wxBORDER_NONE | wxFRAME_SHAPED | wxWANTS_CHARS;
+    if (owner) style |= wxFRAME_FLOAT_ON_PARENT | wxFRAME_NO_TASKBAR;
+    return style;
+}
+
+}  // namespace
+
+DesktopFrame::DesktopFrame(wxWindow* owner, HWND hwnd, const wxPoint& pos, const wxSize& size)
+    : wxFrame(owner, wxID_ANY, wxString(), pos, size, FrameStyle(owner)), hwnd_(hwnd), wanted_(pos) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &DesktopFrame::OnPaint, this);
+    for (auto type : {wxEVT_MOTION, wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK,
+                      wxEVT_RIGHT_DOWN, wxEVT_RIGHT_UP, wxEVT_MOUSEWHEEL, wxEVT_LEAVE_WINDOW}) {
+        Bind(type, &DesktopFrame::OnMouse, this);
+    }
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, &DesktopFrame::OnCaptureLost, this);
+    Bind(wxEVT_MOVE, &DesktopFrame::OnMove, this);
+    Bind(wxEVT_SHOW, &DesktopFrame::OnShow, this);
+    Bind(wxEVT_CHAR_HOOK, &DesktopFrame::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &DesktopFrame::OnClose, this);
+    Bind(wxEVT_ICONIZE, &DesktopFrame::OnIconize, this);
+}
+
+void DesktopFrame::OnPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(this);
+    if (!hwnd_ || !platform::IsWindow(hwnd_)) {
+        dc.SetBackground(*wxBLACK_BRUSH);
+        dc.Clear();
+        return;
+    }
+    // The window's proc draws on the buffered DC handed over in wParam.
+    if (SendMessageW(hwnd_, WM_PAINT, reinterpret_cast<WPARAM>(static_cast<wxDC*>(&dc)), 0) == 0) {
+        // Not handled: leave a neutral background rather than garbage.
+    }
+}
+
+void DesktopFrame::OnMouse(wxMouseEvent& event) {
+    if (!hwnd_) return;
+    const wxPoint screen = ClientToScreen(event.GetPosition());
+    MouseAction action = MouseAction::Move;
+    const auto type = event.GetEventType();
+    if (type == wxEVT_LEFT_DOWN) {
+        action = MouseAction::LeftDown;
+    } else if (type == wxEVT_LEFT_UP) {
+        action = MouseAction::LeftUp;
+    } else if (type == wxEVT_LEFT_DCLICK) {
+        action = MouseAction::LeftDoubleClick;
+    } else if (type == wxEVT_RIGHT_DOWN) {
+        action = MouseAction::RightDown;
+    } else if (type == wxEVT_RIGHT_UP) {
+        action = MouseAction::RightUp;
+    } else if (type == wxEVT_MOUSEWHEEL) {
+        action = MouseAction::Wheel;
+    } else if (type == wxEVT_LEAVE_WINDOW) {
+        action = MouseAction::Leave;
+    }
+    DispatchMouseInput(hwnd_, action, POINT{screen.x, screen.y}, event.GetWheelRotation());
+    event.Skip(type == wxEVT_LEFT_DOWN);  // let GTK give focus on presses
+}
+
+void DesktopFrame::OnCaptureLost(wxMouseCaptureLostEvent&) {
+    EndWindowDrag();
+    if (hwnd_ && platform::GetCapture() == hwnd_) platform::ReleaseCapture();
+}
+
+void DesktopFrame::OnMove(wxMoveEvent& event) {
+    event.Skip();
+    if (!hwnd_) return;
+    // A move the layer did not ask for (window manager placement or a
+    // keyboard move) becomes the layer's truth, with WM_MOVE to the proc.
+    RECT r;
+    if (!platform::GetWindowRect(hwnd_, &r)) return;
+    const wxPoint pos = GetPosition();
+    if (pos.x != r.left || pos.y != r.top) {
+        if (!IsShownOnScreen()) return;
+        if (pos == wanted_) return;
+        platform::MoveWindow(hwnd_, pos.x, pos.y, static_cast<int>(r.Width()), static_cast<int>(r.Height()),
+                   false);
+        wanted_ = pos;
+    }
+}
+
+void DesktopFrame::OnShow(wxShowEvent& event) {
+    event.Skip();
+    if (event.IsShown()) {
+        CallAfter([this] {
+            if (hwnd_ && GetPosition() != wanted_) Move(wanted_);
+        });
+    }
+}
+
+void DesktopFrame::OnCharHook(wxKeyEvent& event) {
+    if (!hwnd_) return;
+    const int code = event.GetKeyCode();
+    if (event.AltDown() && code == WXK_F4) {
+        DispatchKeyInput(hwnd_, VK_F4, true);
+        return;
+    }
+    if (code == WXK_RETURN || code == WXK_NUMPAD_ENTER) {
+        DispatchKeyInput(hwnd_, VK_RETURN, false);
+        return;
+    }
+    if (code == WXK_ESCAPE) {
+        DispatchKeyInput(hwnd_, VK_ESCAPE, false);
+        return;
+    }
+    event.Skip();
+}
+
+void DesktopFrame::OnClose(wxCloseEvent& event) {
+    // The desktop asks to close (window manager button, session end): the
+    // window decides, exactly as with the system Close command.
+    if (hwnd_ && event.CanVeto()) {
+        event.Veto();
+        SendMessageW(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    }
+    event.Skip();
+}
+
+void DesktopFrame::OnIconize(wxIconizeEvent& event) {
+    event.Skip();
+    if (!hwnd_) return;
+    if (!event.IsIconized() && platform::IsIconic(hwnd_)) {
+        SendMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+    }
+}
+
+}  // namespace platform
