@@ -1,0 +1,133 @@
+#include "toolkit/MarkupText.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace DuiLib {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of the UTF-8 sequence at `p` (1..4) and its code point, or 0 when
+// the bytes there are not a valid sequence. `end` bounds the read.
+std::size_t DecodeOne(const unsigned char* p, const unsigned char* end, char32_t& cp) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t len = 0;
+    char32_t min = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (static_cast<std::size_t>(end - p) < len) return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+bool IsCleanUtf8(std::string_view text, std::size_t& badOffset) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = begin + text.size();
+    const auto* p = begin;
+    while (p < end) {
+        // Markup is mostly ASCII: skip eight plain bytes at a time.
+        if (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, sizeof block);
+            const bool ascii = (block & 0x8080808080808080ULL) == 0;
+            const bool hasZero = ((block - 0x0101010101010101ULL) & ~block & 0x8080808080808080ULL) != 0;
+            if (ascii && !hasZero) {
+                p += 8;
+                continue;
+            }
+        }
+        char32_t cp = 0;
+        const std::size_t len = DecodeOne(p, end, cp);
+        if (len == 0 || cp == 0) {
+            badOffset = static_cast<std::size_t>(p - begin);
+            return false;
+        }
+        p += len;
+    }
+    return true;
+}
+
+bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out) {
+    if (size % 2 != 0) return false;
+    out.clear();
+    out.reserve(size / 2 + size / 4);
+    for (std::size_t i = 0; i < size; i += 2) {
+        char32_t unit = static_cast<char32_t>(data[i] | (data[i + 1] << 8));
+        if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 3 >= size) return false;
+            const char32_t low = static_cast<char32_t>(data[i + 2] | (data[i + 3] << 8));
+            if (low < 0xDC00 || low > 0xDFFF) return false;
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        AppendUtf8(unit, out);
+    }
+    return true;
+}
+
+void AppendUtf8AsWide(const char* text, std::vector<wchar_t>& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + std::strlen(text);
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(static_cast<wchar_t>(*p++));
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t len = DecodeOne(p, end, cp);
+        if (len == 0) {
+            out.push_back(static_cast<wchar_t>(kReplacement));
+            ++p;
+        } else {
+            out.push_back(static_cast<wchar_t>(cp));
+            p += len;
+        }
+    }
+    out.push_back(L'\0');
+}
+
+}  // namespace DuiLib

@@ -1,0 +1,27 @@
+#pragma once
+
+// Byte-level text work for the markup loader: deciding whether a buffer can be
+// XML text at all, and the conversions between the file encodings and the
+// wide strings the markup hands out. No locale is consulted.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace DuiLib {
+
+// True when `text` is well-formed UTF-8 without NUL bytes (no overlong forms,
+// surrogates or code points above U+10FFFF). On false, `badOffset` is the
+// byte offset of the first offending sequence.
+bool IsCleanUtf8(std::string_view text, std::size_t& badOffset);
+
+// Converts little-endian UTF-16 bytes (no BOM) to UTF-8. False for an odd
+// byte count or an unpaired surrogate; `out` is then unspecified.
+bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out);
+
+// Appends the decoded code points of NUL-terminated UTF-8 `text` followed by
+// a terminating NUL to `out`. Invalid sequences become U+FFFD.
+void AppendUtf8AsWide(const char* text, std::vector<wchar_t>& out);
+
+}  // namespace DuiLib
