@@ -1,0 +1,169 @@
+#include "platform/Process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/InstallFolder.h"
+#include "platform/Utf8.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+// Polls `done` for up to ten seconds; processes start and end asynchronously.
+bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+std::optional<platform::ProcessInfo> FindProcess(const std::wstring& exeName) {
+    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+        if (p.exeName == exeName) return p;
+    }
+    return std::nullopt;
+}
+
+bool IsListed(std::int32_t pid) {
+    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+        if (p.pid == pid) return true;
+    }
+    return false;
+}
+
+void MakeExecutable(const std::filesystem::path& file) { ASSERT_EQ(::chmod(file.c_str(), 0755), 0); }
+
+}  // namespace
+
+TEST(Process, ShellExecuteStartsAProgramWithItsArgumentsInItsFolder) {
+    TempDir dir;
+    const auto work = dir / "work dir";
+    std::filesystem::create_directory(work);
+    const auto script = dir / "client.sh";
+    // A descriptor the launcher holds open without close-on-exec must not
+    // reach the started program.
+    const int leaky = ::open((dir / "held.txt").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(leaky, 0);
+    ASSERT_EQ(::dup2(leaky, 50), 50);
+    ::close(leaky);
+    WriteFileBytes(script,
+                   "#!/bin/sh\n"
+                   "{ pwd; for a in \"$@\"; do echo \"[$a]\"; done;\n"
+                   "  if [ -e /proc/$$/fd/50 ]; then echo leaked; fi; } > out.tmp\n"
+                   "mv out.tmp out.txt\n");
+    MakeExecutable(script);
+
+    ASSERT_TRUE(platform::ShellExecute(script.wstring(), L"ws \"two words\" 中文", work.wstring()));
+    ::close(50);
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(work / "out.txt"); }));
+    EXPECT_EQ(ReadFileBytes(work / "out.txt"), work.string() + "\n[ws]\n[two words]\n[中文]\n");
+}
+
+TEST(Process, ShellExecuteRefusesWhatCannotStart) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "qx.exe");
+    WriteFileBytes(dir / "plain.txt", "not a program\n");
+    WriteFileBytes(dir / "ok.sh", "#!/bin/sh\nexit 0\n");
+    MakeExecutable(dir / "ok.sh");
+
+    EXPECT_FALSE(platform::ShellExecute((dir / "missing.exe").wstring(), L"ws", L""));
+    EXPECT_FALSE(platform::ShellExecute((dir / "qx.exe").wstring(), L"ws", L""));
+    EXPECT_FALSE(platform::ShellExecute((dir / "plain.txt").wstring(), L"", L""));
+    EXPECT_FALSE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", (dir / "no-such-folder").wstring()));
+    EXPECT_TRUE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", L""));
+}
+
+TEST(Process, LaunchHookReplacesStarting) {
+    std::vector<std::wstring> calls;
+    platform::SetLaunchHookForTesting([&](const std::wstring& what, const std::wstring& args, const std::wstring& dir) {
+        calls.push_back(what + L"|" + args + L"|" + dir);
+        return calls.size() == 1;
+    });
+    EXPECT_TRUE(platform::ShellExecute(L"/nowhere/qx.exe", L"ws", L"/tmp"));
+    EXPECT_FALSE(platform::OpenUrl(L"http://www.example/"));
+    platform::SetLaunchHookForTesting(nullptr);
+    EXPECT_EQ(calls, (std::vector<std::wstring>{L"/nowhere/qx.exe|ws|/tmp", L"http://www.example/||"}));
+    EXPECT_FALSE(platform::ShellExecute(L"/nowhere/qx.exe", L"ws", L""));
+}
+
+TEST(Process, ListsItsOwnProcessByExecutableName) {
+    std::string exe(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+    ASSERT_GT(n, 0);
+    exe.resize(static_cast<std::size_t>(n));
+    const std::wstring name = platform::LastPathComponent(platform::ToWide(exe));
+    bool found = false;
+    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+        if (p.pid == ::getpid()) {
+            EXPECT_EQ(p.exeName, name);
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(Process, FindsAndEndsAStartedClientByName) {
+    TempDir dir;
+    const std::string name = "qxclient-" + std::to_string(::getpid());
+    const auto client = dir / name;
+    std::filesystem::copy_file("/bin/sleep", client);
+    MakeExecutable(client);
+    ASSERT_TRUE(platform::ShellExecute(client.wstring(), L"30", L""));
+
+    std::optional<platform::ProcessInfo> found;
+    ASSERT_TRUE(WaitFor([&] { return (found = FindProcess(platform::ToWide(name))).has_value(); }));
+    EXPECT_TRUE(platform::TerminateProcess(found->pid));
+    EXPECT_TRUE(WaitFor([&] { return !IsListed(found->pid); }));
+}
+
+TEST(Process, NamesWineProcessesByTheirWindowsExecutable) {
+    // A wine loader runs the game with the Windows path as argv[0].
+    TempDir dir;
+    const auto loader = dir / "wine64-preloader";
+    std::filesystem::copy_file("/bin/sleep", loader);
+    MakeExecutable(loader);
+    const std::string argv0 = "C:\\Program Files\\Game\\qx.exe";
+    std::vector<char*> argv = {const_cast<char*>(argv0.c_str()), const_cast<char*>("30"), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, loader.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+
+    bool named = false;
+    WaitFor([&] {
+        for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+            if (p.pid == pid && p.exeName == L"qx.exe") named = true;
+        }
+        return named;
+    });
+    EXPECT_TRUE(named);
+    EXPECT_TRUE(platform::TerminateProcess(pid));
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+}
+
+TEST(Process, TerminateRefusesGroupsAndUnknownProcesses) {
+    EXPECT_FALSE(platform::TerminateProcess(0));
+    EXPECT_FALSE(platform::TerminateProcess(-1));
+    EXPECT_FALSE(platform::TerminateProcess(-::getpid()));
+    EXPECT_FALSE(platform::TerminateProcess(0x7FFFFFF0));
+}
