@@ -14,17 +14,22 @@ struct ProcessInfo {
     std::wstring exeName;  // last path component of the executable, e.g. L"qx.exe"
 };
 
-// Starts `file` with the argument string `args` (split on blanks, double
-// quotes group) in working folder `dir`, without waiting. A Windows PE
-// executable is started through `wine` when wine is installed. Returns false
-// when the file is missing, is a folder, or the process cannot be started.
+// Starts `file` with the argument string `args` (split as SplitArguments in
+// LaunchCommand.h says) in working folder `dir` (empty: the current folder),
+// without waiting. A Windows PE executable is started through `wine` when
+// wine is on PATH. The program gets only the standard streams, runs in its
+// own session and is never left as a zombie of the caller. Returns false
+// when the file is missing, is a folder, cannot be executed, or `dir`
+// cannot be entered. Any thread.
 bool ShellExecute(const std::wstring& file, const std::wstring& args, const std::wstring& dir);
 
-// Opens a web address in the desktop's browser without waiting. False when
-// no opener could be started.
+// Opens a web address in the desktop's browser (xdg-open) without waiting.
+// False when no opener could be started.
 bool OpenUrl(const std::wstring& url);
 
-// Every running process this user can see, from /proc.
+// Every running process this user can see, from /proc; ended processes
+// not yet reaped are left out. A process run by wine is named after its
+// Windows executable (the last component of its argv[0], "qx.exe").
 std::vector<ProcessInfo> ListProcesses();
 
 // Ends a process at once (SIGKILL). False when it does not exist or may not be ended.

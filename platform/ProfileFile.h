@@ -14,8 +14,13 @@ namespace platform {
 // Copies the value of [section] key into `buffer` (at most size - 1
 // characters and a terminating NUL) and returns the number of characters
 // copied, not counting the NUL. A missing file, section or key copies
-// `defaultValue` (cut the same way). A null `buffer` or zero `size` copies
-// nothing and returns 0.
+// `defaultValue` without its trailing blanks (null: empty), cut the same way.
+// A null `key` lists the section's key names and a null `section` the
+// section names, in the double-NUL form of GetPrivateProfileSectionNamesW.
+// A null `buffer` or zero `size` copies nothing and returns 0.
+// Lines: "[name]" starts a section (the first of equal names counts), ';'
+// starts a comment, "key=value" is a key (the first of equal keys counts),
+// anything else is ignored. Text that is not UTF-8 reads as U+FFFD.
 std::size_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                      const wchar_t* defaultValue, wchar_t* buffer,
                                      std::size_t size, const std::wstring& fileName);
@@ -27,9 +32,16 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
                                      const std::wstring& fileName);
 
 // Sets [section] key = value, creating the file, the section and the key as
-// needed; an existing key's line is replaced in place. A null `value`
-// deletes the key; a null `key` deletes the whole section. Returns false
-// when the file cannot be read or written.
+// needed; an existing key's line is replaced in place, a new key goes after
+// the section's last non-blank line, a new section at the end. A null
+// `value` deletes every line of the key; a null `key` deletes the whole
+// section (every occurrence). All other bytes, the byte-order mark and the
+// line-ending style stay as they were; a new file gets CRLF lines. The file
+// is replaced through a temporary file beside it, so it is never left
+// half-written. Returns false when the file cannot be read or written, and
+// refuses (false, file untouched) a null section, an empty key, and names or
+// values that would read back as other lines: line breaks, '=' in a key, a
+// key starting with '[' or ';', ']' in a section name.
 bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                                 const std::wstring& fileName);
 
