@@ -118,9 +118,8 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
         const bool inSlot = p.slot < static_cast<std::uint32_t>(pack.count);
         PackRecord* g = inSlot ? &pack.records[p.slot] : nullptr;
         // A blob that fits replaces the old one in place; a larger one, or
-        // one whose old place is not inside the data file, goes to the end.
-        const bool inPlace = g && p.size <= g->size && g->offset != kNoLocalData &&
-                             static_cast<std::uint64_t>(g->offset) + p.size <= end;
+        // one whose old blob does not lie inside the data file, goes to the end.
+        const bool inPlace = g && p.size <= g->size && RecordInsideData(*g, end);
         const std::uint64_t to = inPlace ? g->offset : end;
         if (!inPlace) {
             if (end >= kNoLocalData || end + p.size > kNoLocalData) {
