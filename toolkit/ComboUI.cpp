@@ -1,0 +1,154 @@
+#include "toolkit/ComboUI.h"
+
+#include <cwchar>
+#include <string>
+
+#include "toolkit/AttributeValue.h"
+#include "toolkit/ComboWnd.h"
+
+namespace DuiLib {
+
+CComboUI::~CComboUI() {
+    if (dropDown_) {
+        dropDown_->DetachOwner();
+        const HWND hwnd = dropDown_->GetHWND();
+        dropDown_ = nullptr;
+        platform::DestroyWindow(hwnd);
+    }
+}
+
+const wchar_t* CComboUI::GetClass() const { return L"ComboUI"; }
+
+void* CComboUI::GetInterface(const wchar_t* name) {
+    if (name && std::wcscmp(name, L"Combo") == 0) return this;
+    return CContainerUI::GetInterface(name);
+}
+
+int CComboUI::GetCurSel() const { return curSel_ < GetCount() ? curSel_ : -1; }
+
+CStdString CComboUI::GetText() const {
+    if (CControlUI* item = GetItemAt(GetCurSel())) return item->GetText();
+    return CContainerUI::GetText();
+}
+
+bool CComboUI::SelectItem(int index, bool sendNotify) {
+    DUI_ASSERT_UI_THREAD();
+    if (index < -1 || index >= GetCount()) return false;
+    if (index == GetCurSel()) return true;
+    const int old = GetCurSel();
+    curSel_ = index;
+    Invalidate();
+    if (sendNotify) Notify(L"itemselect", static_cast<WPARAM>(index), old);
+    return true;
+}
+
+bool CComboUI::Remove(CControlUI* control) {
+    const int index = GetItemIndex(control);
+    if (index < 0) return false;
+    CloseDropDown();
+    if (index == curSel_) {
+        curSel_ = -1;
+    } else if (index < curSel_) {
+        --curSel_;
+    }
+    return CContainerUI::Remove(control);
+}
+
+void CComboUI::RemoveAll() {
+    CloseDropDown();
+    curSel_ = -1;
+    CContainerUI::RemoveAll();
+}
+
+bool CComboUI::IsDropDownOpen() const { return dropDown_ != nullptr; }
+
+HWND CComboUI::GetDropDownWindow() const { return dropDown_ ? dropDown_->GetHWND() : nullptr; }
+
+void CComboUI::OpenDropDown() {
+    if (dropDown_ || !IsInputAllowed()) return;
+    dropDown_ = CComboWnd::Open(this);
+    if (dropDown_) Notify(L"dropdown");
+}
+
+void CComboUI::CloseDropDown() {
+    if (dropDown_) dropDown_->Close(0);
+}
+
+void CComboUI::SetEnabled(bool enabled) {
+    CContainerUI::SetEnabled(enabled);
+    if (!enabled) {
+        hot_ = false;
+        CloseDropDown();
+    }
+}
+
+void CComboUI::SetVisible(bool visible) {
+    CContainerUI::SetVisible(visible);
+    if (!visible) {
+        hot_ = false;
+        CloseDropDown();
+    }
+}
+
+void CComboUI::DoEvent(TEventUI& event) {
+    switch (event.Type) {
+        case UIEVENT_MOUSEENTER:
+            hot_ = IsInputAllowed();
+            Invalidate();
+            break;
+        case UIEVENT_MOUSELEAVE:
+            hot_ = false;
+            Invalidate();
+            break;
+        case UIEVENT_BUTTONDOWN:
+            if (!IsInputAllowed()) break;
+            if (dropDown_) {
+                CloseDropDown();
+            } else {
+                OpenDropDown();
+            }
+            break;
+        case UIEVENT_SCROLLWHEEL: {
+            if (!IsInputAllowed() || GetCount() == 0) break;
+            const int delta = static_cast<short>(HIWORD(event.wParam));
+            const int next = GetCurSel() + (delta > 0 ? -1 : 1);
+            if (next >= 0 && next < GetCount()) SelectItem(next);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
+    if (!name || !value) return;
+    const std::wstring n(name);
+    long number = 0;
+    DWORD color = 0;
+    if (n == L"itemheight") {
+        if (ParseIntValue(value, number) && number > 0) itemHeight_ = static_cast<int>(number);
+    } else if (n == L"dropboxheight") {
+        if (ParseIntValue(value, number) && number >= 0) dropBoxHeight_ = static_cast<int>(number);
+    } else if (n == L"itemtextcolor") {
+        if (ParseColorValue(value, color)) itemTextColor_ = color;
+    } else if (n == L"itemhotbkcolor") {
+        if (ParseColorValue(value, color)) itemHotBkColor_ = color;
+    } else if (n == L"itemselectedbkcolor") {
+        if (ParseColorValue(value, color)) itemSelectedBkColor_ = color;
+    } else if (n == L"normalimage") {
+        normalImage_ = value;
+    } else if (n == L"hotimage") {
+        hotImage_ = value;
+    } else if (n == L"pushedimage") {
+        pushedImage_ = value;
+    } else if (n == L"disabledimage") {
+        disabledImage_ = value;
+    } else if (n == L"selected") {
+        // Index of the initially selected choice; the choices may follow it.
+        if (ParseIntValue(value, number) && number >= -1) curSel_ = static_cast<int>(number);
+    } else {
+        CContainerUI::SetAttribute(name, value);
+    }
+}
+
+}  // namespace DuiLib

@@ -1,0 +1,57 @@
+#include "toolkit/ListLabelElementUI.h"
+
+#include <cwchar>
+
+#include "toolkit/ListUI.h"
+
+namespace DuiLib {
+
+const wchar_t* CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
+
+void* CListLabelElementUI::GetInterface(const wchar_t* name) {
+    if (name && (std::wcscmp(name, L"ListLabelElement") == 0 || std::wcscmp(name, L"ListItem") == 0)) return this;
+    return CLabelUI::GetInterface(name);
+}
+
+CListUI* CListLabelElementUI::GetOwnerList() const {
+    return parent_ ? static_cast<CListUI*>(parent_->GetInterface(L"List")) : nullptr;
+}
+
+int CListLabelElementUI::GetIndex() const {
+    auto* container = parent_ ? static_cast<CContainerUI*>(parent_->GetInterface(L"Container")) : nullptr;
+    return container ? container->GetItemIndex(this) : -1;
+}
+
+bool CListLabelElementUI::IsSelected() const {
+    CListUI* list = GetOwnerList();
+    return list && list->GetCurSel() == GetIndex();
+}
+
+bool CListLabelElementUI::Select() {
+    CListUI* list = GetOwnerList();
+    return list && list->SelectItem(GetIndex());
+}
+
+void CListLabelElementUI::DoEvent(TEventUI& event) {
+    switch (event.Type) {
+        case UIEVENT_MOUSEENTER:
+            hot_ = IsInputAllowed();
+            Invalidate();
+            break;
+        case UIEVENT_MOUSELEAVE:
+            hot_ = false;
+            Invalidate();
+            break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_DBLCLICK:
+            if (IsInputAllowed() && Notify(L"itemclick")) Select();
+            break;
+        case UIEVENT_SCROLLWHEEL:
+            if (CListUI* list = GetOwnerList()) list->DoEvent(event);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace DuiLib

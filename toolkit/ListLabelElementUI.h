@@ -1,0 +1,31 @@
+#pragma once
+
+// One text row of a list (or of a combo's drop-down). A left press on it
+// goes to its event source (`OnEvent`) first; then the row sends
+// "itemclick" (sender: the row) and its list selects it.
+
+#include "toolkit/LabelUI.h"
+
+namespace DuiLib {
+
+class CListUI;
+
+class CListLabelElementUI : public CLabelUI {
+public:
+    const wchar_t* GetClass() const override;
+    void* GetInterface(const wchar_t* name) override;
+
+    // The list holding the row, or null.
+    CListUI* GetOwnerList() const;
+    int GetIndex() const;  // -1 outside a container
+    bool IsSelected() const;
+    bool Select();  // through the list; false outside one
+    bool IsHot() const { return hot_; }
+
+    void DoEvent(TEventUI& event) override;
+
+private:
+    bool hot_ = false;
+};
+
+}  // namespace DuiLib

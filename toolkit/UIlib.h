@@ -1,0 +1,27 @@
+#pragma once
+
+// Everything the launcher's windows use of the skinned-UI toolkit.
+
+#include "toolkit/ActiveXUI.h"
+#include "toolkit/AttributeValue.h"
+#include "toolkit/ButtonUI.h"
+#include "toolkit/ComboUI.h"
+#include "toolkit/ContainerUI.h"
+#include "toolkit/ControlUI.h"
+#include "toolkit/Delegate.h"
+#include "toolkit/DialogBuilder.h"
+#include "toolkit/HorizontalLayoutUI.h"
+#include "toolkit/LabelUI.h"
+#include "toolkit/ListLabelElementUI.h"
+#include "toolkit/ListUI.h"
+#include "toolkit/Markup.h"
+#include "toolkit/Notify.h"
+#include "toolkit/OptionUI.h"
+#include "toolkit/PaintManagerUI.h"
+#include "toolkit/ProgressUI.h"
+#include "toolkit/StdString.h"
+#include "toolkit/TextUI.h"
+#include "toolkit/UIResources.h"
+#include "toolkit/VerticalLayoutUI.h"
+#include "toolkit/WebBrowser.h"
+#include "toolkit/WindowWnd.h"
