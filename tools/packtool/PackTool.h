@@ -1,0 +1,26 @@
+#pragma once
+
+// The operator's pack tool: makes merge and index-only patches, tries them
+// on a copy of a game pack with the launcher's own merge, and inspects
+// indexes. Single-threaded; prints to standard output and standard error.
+
+#include <string>
+#include <vector>
+
+// Exit codes, documented in the usage text.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitVerifyFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFailed = 3;
+
+// Runs one command line (without the program name); returns the exit code.
+int RunPackTool(const std::vector<std::string>& args);
+
+// The inspection commands (PackToolInspect.cpp).
+int DumpIndex(const std::wstring& path, bool patchFormat);
+int VerifyPack(const std::wstring& dataPath);
+
+// Prints "packtool: <text>" on standard error.
+void PrintError(const std::wstring& text);
+// The path as UTF-8 for printing.
+std::string Narrow(const std::wstring& text);
