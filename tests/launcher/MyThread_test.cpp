@@ -1,0 +1,116 @@
+#include "launcher/MyThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <signal.h>
+#include <unistd.h>
+#include <stdexcept>
+#include <thread>
+
+#include "launcher/QuitSignals.h"
+#include "launcher/RunLog.h"
+#include "launcher/WorkerGroup.h"
+#include "platform/Window.h"
+#include "platform/Utf8.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::atomic<int> gRuns{0};
+std::atomic<bool> gOnWorker{false};
+std::thread::id gTestThread;
+
+void CountingProc(LauncherFrameWnd*) {
+    gOnWorker = std::this_thread::get_id() != gTestThread;
+    ++gRuns;
+}
+
+void SleepingProc(LauncherFrameWnd*) {
+    // A long transfer that checks the stop request between its steps.
+    while (WorkerGroup::Instance().SleepFor(std::chrono::milliseconds(50))) {
+    }
+}
+
+void ThrowingProc(LauncherFrameWnd*) { throw std::runtime_error("disk on fire"); }
+
+class MyThreadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        gTestThread = std::this_thread::get_id();
+        gRuns = 0;
+        WorkerGroup::Instance().ResetForTesting();
+        log_ = RunLog::Open((dir_.Path() / "run.log").wstring());
+        ASSERT_TRUE(log_);
+    }
+    void TearDown() override {
+        MyThread::SetFailureForTesting(MyThread::Failure::None);
+        WorkerGroup::Instance().RequestStop();
+        EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(5)));
+        WorkerGroup::Instance().ResetForTesting();
+        log_.reset();
+    }
+    std::string Log() { return testsupport::ReadFileBytes(dir_.Path() / "run.log"); }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<RunLog> log_;
+};
+
+TEST_F(MyThreadTest, RunsItsFunctionOnAnotherThreadAndLeavesTheGroup) {
+    ASSERT_TRUE(StartWorkerThread(nullptr, &CountingProc, L"create failed", L"run failed"));
+    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(5)));
+    EXPECT_EQ(gRuns.load(), 1);
+    EXPECT_TRUE(gOnWorker.load());
+}
+
+TEST_F(MyThreadTest, StartFailuresWriteTheirBareLineAndLeaveNoWorker) {
+    const struct {
+        MyThread::Failure failure;
+        const wchar_t* expectedLine;
+    } cases[] = {
+        {MyThread::Failure::Create, L"Can't create the update thread!"},
+        {MyThread::Failure::Run, L"The UpdateThread run Error!"},
+    };
+    for (const auto& c : cases) {
+        MyThread::SetFailureForTesting(c.failure);
+        EXPECT_FALSE(StartWorkerThread(nullptr, &CountingProc, L"Can't create the update thread!",
+                                       L"The UpdateThread run Error!"));
+        EXPECT_EQ(WorkerGroup::Instance().Running(), 0);
+        const std::string expected = ": Error: " + platform::ToUtf8(c.expectedLine) + "\r\n";
+        EXPECT_NE(Log().find(expected), std::string::npos) << Log();
+    }
+    EXPECT_EQ(gRuns.load(), 0);
+}
+
+TEST_F(MyThreadTest, StopRequestEndsASleepingWorkerPromptly) {
+    ASSERT_TRUE(StartWorkerThread(nullptr, &SleepingProc, L"c", L"r"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(WorkerGroup::Instance().Running(), 1);
+    WorkerGroup::Instance().RequestStop();
+    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(1)));
+}
+
+TEST_F(MyThreadTest, AnExceptionInTheWorkerIsLoggedNotFatal) {
+    ASSERT_TRUE(StartWorkerThread(nullptr, &ThrowingProc, L"c", L"r"));
+    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(5)));
+    EXPECT_NE(Log().find("Error: "), std::string::npos);
+    EXPECT_NE(Log().find("disk on fire"), std::string::npos);
+}
+
+TEST(QuitSignalsTest, TerminationSignalPostsTheQuitMessage) {
+    // In a child process, where no other thread exists yet: the signal must
+    // end the message loop the orderly way, with exit code 0 from the loop.
+    EXPECT_EXIT(
+        {
+            platform::InitUiThread();
+            if (!StartQuitSignalThread()) std::_Exit(2);
+            kill(getpid(), SIGTERM);
+            const int code = platform::RunMessageLoop();
+            StopQuitSignalThread();
+            std::_Exit(code == 0 ? 42 : 3);
+        },
+        testing::ExitedWithCode(42), "");
+}
+
+}  // namespace
