@@ -80,6 +80,8 @@ bool MergePackPatch(const std::wstring& packageIndexPath, const std::wstring& ga
 }
 
 bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* failure) {
+    // A patch without records changes nothing and may come without a data file.
+    if (patch.records.empty()) return true;
     PackFile source;
     PackFile data;
     PackFile index;

@@ -157,6 +157,21 @@ TEST_F(PackMergeTest, GameWithoutDataFileGetsThePackageCopiedWhole) {
     EXPECT_FALSE(fs::exists(game / "0.dat.part"));
 }
 
+TEST_F(PackMergeTest, EmptyPatchNeedsNoDataFile) {
+    WriteGame("abc", {Rec(0, 3, 1)});
+    WriteFileBytes(pkg / "0.dat.i", packtest::PatchBytes({}));
+    const std::string index = GameIndex();
+    ASSERT_TRUE(Merge());
+    EXPECT_EQ(GameData(), "abc");
+    EXPECT_TRUE(GameIndex() == index);
+
+    WriteFileBytes(pkg / "0.dat.i", packtest::PatchBytes({Patch(0, 1, 0)}));
+    std::wstring failure;
+    EXPECT_FALSE(Merge(&failure)) << "records need the package's data file";
+    EXPECT_NE(failure.find(L"file open error"), std::wstring::npos);
+    EXPECT_TRUE(GameIndex() == index);
+}
+
 TEST(PackIndexNameTest, InstallerMergesOnlyTheThreeDataPacks) {
     EXPECT_TRUE(IsPackDataIndexName(L"/g/pkg/0.dat.i"));
     EXPECT_TRUE(IsPackDataIndexName(L"C:\\pkg\\data\\2.DAT.I"));
