@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "launcher/RunLog.h"
@@ -105,6 +108,36 @@ TEST_F(PackRefusalTest, BlobThatWouldReachFourGiBIsRefused) {
     ASSERT_TRUE(MergePackPatch(PackageIndex(), GameIndex()));
     EXPECT_EQ(fs::file_size(game / "0.dat"), 0xFFFFFFFFu);
     EXPECT_EQ(packtest::LoadRecords(game / "0.dat.i"), (std::vector<PackRecord>{Rec(0, 4, 1), Rec(0xFFFFFFF0u, 15, 3)}));
+}
+
+// A write that fails (here: the file size limit) fails the merge; blobs
+// already appended are cut off again and the index stays as it was.
+TEST_F(PackRefusalTest, FailedWriteStopsTheMergeBeforeTheIndex) {
+    const std::string gameData(4096, 'g');
+    WriteFileBytes(game / "0.dat", gameData);
+    WriteFileBytes(game / "0.dat.i", packtest::IndexBytes({Rec(0, 4096, 1)}));
+    const std::string gameIndex = ReadFileBytes(game / "0.dat.i");
+    WriteFileBytes(pkg / "0.dat", std::string(3000, 'p'));
+    WriteFileBytes(pkg / "0.dat.i", packtest::PatchBytes({Patch(0, 3000, 1), Patch(0, 3000, 0)}));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 5000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::wstring failure;
+    const bool merged = MergePackPatch(PackageIndex(), GameIndex(), &failure);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    EXPECT_FALSE(merged);
+    EXPECT_TRUE(ReadFileBytes(game / "0.dat") == gameData);
+    EXPECT_TRUE(ReadFileBytes(game / "0.dat.i") == gameIndex);
+    const std::wstring text = (pkg / "0.dat").wstring() + L" file read or " + (game / "0.dat").wstring() +
+                              L" file write error , merge stopped ";
+    EXPECT_EQ(failure, text);
+    ExpectErrorLine(text);
 }
 
 TEST_F(PackRefusalTest, MissingOrBrokenFilesWriteTheirErrorLines) {
