@@ -19,6 +19,11 @@
 #include "toolkit/SkinPacker.h"
 #include "toolkit/UIlib.h"
 
+// Readable rectangles, sizes and points in test failures.
+inline void PrintTo(const RECT& r, std::ostream* os) { *os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}"; }
+inline void PrintTo(const SIZE& s, std::ostream* os) { *os << "{" << s.cx << "," << s.cy << "}"; }
+inline void PrintTo(const POINT& p, std::ostream* os) { *os << "(" << p.x << "," << p.y << ")"; }
+
 namespace DuiLib {
 // Lets test failures print toolkit strings readably.
 inline void PrintTo(const CStdString& text, std::ostream* os) { *os << '"' << platform::ToUtf8(text.Str()) << '"'; }
