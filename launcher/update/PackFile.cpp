@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 
 #include "platform/Utf8.h"
 
 namespace {
+
+std::atomic<bool> kernelCopy{true};
 
 std::filesystem::path NativePath(const std::wstring& path) {
     return std::filesystem::path(platform::ToUtf8(path));
@@ -85,6 +88,20 @@ bool PackFile::Sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
 
 bool CopyFileRange(const PackFile& from, std::uint64_t fromPos, PackFile& to,
                    std::uint64_t toPos, std::uint64_t n, std::vector<std::uint8_t>& buffer) {
+    // In-kernel copy first: no pass through user memory. Where the kernel
+    // or file system cannot do it, fall back to the buffer for the rest.
+    while (n > 0 && kernelCopy.load(std::memory_order_relaxed)) {
+        auto inPos = static_cast<off_t>(fromPos);
+        auto outPos = static_cast<off_t>(toPos);
+        const ssize_t copied = ::copy_file_range(from.fd_, &inPos, to.fd_, &outPos,
+                                                 static_cast<std::size_t>(std::min<std::uint64_t>(n, 1u << 30)), 0);
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) break;
+        if (copied <= 0) return false;
+        fromPos += static_cast<std::uint64_t>(copied);
+        toPos += static_cast<std::uint64_t>(copied);
+        n -= static_cast<std::uint64_t>(copied);
+    }
     while (n > 0) {
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size()));
@@ -96,6 +113,8 @@ bool CopyFileRange(const PackFile& from, std::uint64_t fromPos, PackFile& to,
     }
     return true;
 }
+
+void SetKernelCopyForTesting(bool enabled) { kernelCopy.store(enabled, std::memory_order_relaxed); }
 
 bool PackPathIsFile(const std::wstring& path) {
     std::error_code ec;

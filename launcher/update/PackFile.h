@@ -42,13 +42,20 @@ public:
     bool Sync();
 
 private:
+    friend bool CopyFileRange(const PackFile&, std::uint64_t, PackFile&, std::uint64_t, std::uint64_t,
+                              std::vector<std::uint8_t>&);
     int fd_ = -1;
 };
 
-// Copies `n` bytes from `from` at `fromPos` to `to` at `toPos` through
-// `buffer`, whose size bounds the memory used (it must not be empty).
+// Copies `n` bytes from `from` at `fromPos` to `to` at `toPos`. The kernel
+// copies between the files directly where it can; otherwise the bytes pass
+// through `buffer`, whose size bounds the memory used (it must not be empty).
+// False when the source ends early or a write fails.
 bool CopyFileRange(const PackFile& from, std::uint64_t fromPos, PackFile& to,
                    std::uint64_t toPos, std::uint64_t n, std::vector<std::uint8_t>& buffer);
+
+// Test hook: false makes CopyFileRange use only its buffer; true restores.
+void SetKernelCopyForTesting(bool enabled);
 
 // True when `path` names an existing regular file (after symbolic links).
 bool PackPathIsFile(const std::wstring& path);

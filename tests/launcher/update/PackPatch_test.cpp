@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "launcher/update/PackFile.h"
 #include "launcher/update/PackTestFiles.h"
 #include "support/TempDir.h"
 
@@ -118,16 +119,22 @@ TEST_F(PackMergeTest, RepeatedSlotBuildsOnEarlierRecord) {
     EXPECT_EQ(BlobOf(GameData(), GameRecords()[0]), "s");
 }
 
+// Both copy paths (the kernel's and the bounded buffer) move every byte.
 TEST_F(PackMergeTest, BlobsLargerThanTheCopyBufferArriveWhole) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
-    WriteGame("tiny", {Rec(0, 4, 1)});
-    WritePackage("#" + big, {Patch(1, static_cast<std::uint32_t>(big.size()), 0, 2)});
-    ASSERT_TRUE(Merge());
-    const auto records = GameRecords();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].offset, 4u);
-    EXPECT_TRUE(BlobOf(GameData(), records[0]) == big);
+    for (const bool kernelCopy : {true, false}) {
+        WriteGame("tiny", {Rec(0, 4, 1)});
+        WritePackage("#" + big + "#", {Patch(1, static_cast<std::uint32_t>(big.size()), 0, 2), Patch(0, 1, 0, 3)});
+        SetKernelCopyForTesting(kernelCopy);
+        const bool merged = Merge();
+        SetKernelCopyForTesting(true);
+        ASSERT_TRUE(merged);
+        const auto records = GameRecords();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0], Rec(4, 1, 3)) << "in place over the moved blob";
+        EXPECT_TRUE(GameData() == "tiny#" + big.substr(1)) << kernelCopy;
+    }
 }
 
 // Trailing bytes of the game index are ignored; a merge that appends writes
