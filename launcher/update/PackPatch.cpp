@@ -12,6 +12,9 @@ namespace {
 
 // Blobs move through a buffer of at most this size, whatever their length.
 constexpr std::uint64_t kCopyBufferSize = 1 << 20;
+// After this many copied bytes the device starts writing them, so that the
+// disk works while the copy goes on instead of all at the final flush.
+constexpr std::uint64_t kWritebackStep = 16 << 20;
 
 // One blob copy of a planned merge: package data position to game data position.
 struct BlobCopy {
@@ -144,7 +147,12 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
     }
 
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(largest, 1, kCopyBufferSize)));
+    std::uint64_t unflushed = 0;
     for (const BlobCopy& copy : copies) {
+        if ((unflushed += copy.size) >= kWritebackStep) {
+            data.StartWriteback();
+            unflushed = 0;
+        }
         if (!CopyFileRange(source, copy.from, data, copy.to, copy.size, buffer)) {
             // The index is still the old one: drop what was appended.
             data.Truncate(static_cast<std::uint64_t>(dataSize));
