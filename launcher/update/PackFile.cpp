@@ -86,10 +86,6 @@ bool PackFile::Truncate(std::uint64_t length) {
 
 bool PackFile::Sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
 
-void PackFile::StartWriteback() {
-    if (fd_ >= 0) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 bool CopyFileRange(const PackFile& from, std::uint64_t fromPos, PackFile& to,
                    std::uint64_t toPos, std::uint64_t n, std::vector<std::uint8_t>& buffer) {
     // In-kernel copy first: no pass through user memory. Where the kernel

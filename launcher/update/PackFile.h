@@ -40,9 +40,6 @@ public:
     bool Truncate(std::uint64_t length);
     // Flushes written data to the device (not the metadata that reads do not need).
     bool Sync();
-    // Starts writing dirty data to the device without waiting for it, so a
-    // later Sync finds less to do. Only a hint: failures are ignored.
-    void StartWriteback();
 
 private:
     friend bool CopyFileRange(const PackFile&, std::uint64_t, PackFile&, std::uint64_t, std::uint64_t,

@@ -12,16 +12,26 @@ namespace {
 
 // Blobs move through a buffer of at most this size, whatever their length.
 constexpr std::uint64_t kCopyBufferSize = 1 << 20;
-// After this many copied bytes the device starts writing them, so that the
-// disk works while the copy goes on instead of all at the final flush.
-constexpr std::uint64_t kWritebackStep = 16 << 20;
 
 // One blob copy of a planned merge: package data position to game data position.
 struct BlobCopy {
     std::uint64_t from = 0;
     std::uint64_t to = 0;
-    std::uint32_t size = 0;
+    std::uint64_t size = 0;
 };
+
+// Blobs that follow each other in both files (appended blobs of a patch
+// written in order) are copied as one run.
+void AddCopy(std::vector<BlobCopy>& copies, std::uint64_t from, std::uint64_t to, std::uint64_t size) {
+    if (!copies.empty()) {
+        BlobCopy& last = copies.back();
+        if (last.from + last.size == from && last.to + last.size == to) {
+            last.size += size;
+            return;
+        }
+    }
+    copies.push_back(BlobCopy{from, to, size});
+}
 
 // `path` without its last extension; false when its last component has none.
 bool StripExtension(const std::wstring& path, std::wstring& stem) {
@@ -135,8 +145,8 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
             }
             end += p.size;
         }
-        copies.push_back(BlobCopy{p.offset, to, p.size});
-        largest = std::max<std::uint64_t>(largest, p.size);
+        AddCopy(copies, p.offset, to, p.size);
+        largest = std::max<std::uint64_t>(largest, copies.back().size);
         const PackRecord updated = ToPackRecord(p, static_cast<std::uint32_t>(to));
         if (g) {
             *g = updated;
@@ -147,12 +157,7 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
     }
 
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(largest, 1, kCopyBufferSize)));
-    std::uint64_t unflushed = 0;
     for (const BlobCopy& copy : copies) {
-        if ((unflushed += copy.size) >= kWritebackStep) {
-            data.StartWriteback();
-            unflushed = 0;
-        }
         if (!CopyFileRange(source, copy.from, data, copy.to, copy.size, buffer)) {
             // The index is still the old one: drop what was appended.
             data.Truncate(static_cast<std::uint64_t>(dataSize));
