@@ -41,7 +41,10 @@ public:
     virtual CStdString GetText() const { return text_; }
     virtual void SetText(const wchar_t* text);
     const CStdString& GetToolTip() const { return toolTip_; }
-    void SetToolTip(const wchar_t* text) { toolTip_ = text; }
+    void SetToolTip(const wchar_t* text) {
+        DUI_ASSERT_UI_THREAD();
+        toolTip_ = text;
+    }
 
     // Geometry. GetPos is the rectangle in window client coordinates after
     // layout. SetPos places the control there; for a float control it also
@@ -62,11 +65,20 @@ public:
 
     // Opaque values for the window code; the toolkit never interprets them.
     UINT_PTR GetTag() const { return tag_; }
-    void SetTag(UINT_PTR tag) { tag_ = tag; }
+    void SetTag(UINT_PTR tag) {
+        DUI_ASSERT_UI_THREAD();
+        tag_ = tag;
+    }
     void* GetUserPtrData() const { return userPtr_; }  // not owned
-    void SetUserPtrData(void* data) { userPtr_ = data; }
+    void SetUserPtrData(void* data) {
+        DUI_ASSERT_UI_THREAD();
+        userPtr_ = data;
+    }
     const CStdString& GetUserData() const { return userData_; }
-    void SetUserData(const wchar_t* text) { userData_ = text; }
+    void SetUserData(const wchar_t* text) {
+        DUI_ASSERT_UI_THREAD();
+        userData_ = text;
+    }
 
     bool IsVisible() const { return visible_; }
     virtual void SetVisible(bool visible = true);

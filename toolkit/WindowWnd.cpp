@@ -58,6 +58,9 @@ int CWindowWnd::ShowModal() {
     if (!platform::IsWindow(self)) return 0;
     const HWND owner = platform::GetParent(self);
     ModalWindows().insert(self);
+    // A press still held in another window (a click handler opening this
+    // one) would keep the pointer captured by a window about to be disabled.
+    if (platform::GetCapture() && platform::GetCapture() != self) platform::ReleaseCapture();
     ShowWindow(true, true);
     const bool ownerWasDisabled = owner && platform::EnableWindow(owner, false);
     // The object may free itself while the loop runs: only locals from here.

@@ -15,6 +15,13 @@
 
 namespace DuiLib {
 
+// The styles the launcher's skinned pop-ups are created with: a visible
+// captioned pop-up whose caption the window removes on WM_CREATE.
+inline constexpr DWORD UI_WNDSTYLE_DIALOG = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU;
+inline constexpr UINT UI_CLASSSTYLE_DIALOG = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS;
+inline constexpr UINT UI_CLASSSTYLE_FRAME = CS_DBLCLKS;
+static_assert(UI_WNDSTYLE_DIALOG == 0x96C80000u && UI_CLASSSTYLE_DIALOG == 0x80Bu);
+
 class CWindowWnd : public platform::WindowProc {
 public:
     CWindowWnd() = default;
