@@ -185,6 +185,24 @@ TEST_F(WindowWndTest, ModalWindowClosedWithoutCloseReturnsZero) {
     EXPECT_FALSE(platform::IsWindowEnabled(main->GetHWND())) << "the owner's earlier state is kept";
 }
 
+TEST_F(WindowWndTest, ModalWindowOpenedDuringAPressStillGetsInput) {
+    auto main = Open(L"small.xml");
+    platform::SetCapture(main->GetHWND());  // the press that opened the dialog is still held
+    auto dialog = std::make_unique<SkinWindow>(L"small.xml");
+    SkinWindow* d = dialog.get();
+    dialog->onNotify = [d](TNotifyUI& msg) {
+        if (msg.sType == L"windowinit") {
+            platform::InjectClick(d->GetHWND(), d->Centre(L"QuitBtn"));
+            if (d->log.size() == 1) d->Close(99);  // the click was lost: end the test anyway
+        } else if (msg.sType == L"click") {
+            d->Close(1);
+        }
+    };
+    ASSERT_NE(dialog->Create(main->GetHWND(), L"", kPopupStyle, 0), nullptr);
+    EXPECT_EQ(dialog->ShowModal(), 1);
+    EXPECT_EQ(d->log, (std::vector<std::wstring>{L"windowinit:root", L"click:QuitBtn"}));
+}
+
 TEST_F(WindowWndTest, WorkerThreadReachesControlsThroughUiTasks) {
     auto wnd = Open(L"small.xml");
     auto* status = wnd->pm.FindControl(L"status");
