@@ -5,10 +5,12 @@
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/ComboWnd.h"
+#include "toolkit/PaintManagerUI.h"
 
 namespace DuiLib {
 
 CComboUI::~CComboUI() {
+    if (manager_) manager_->RemovePreMessageFilter(&dismiss_);
     if (dropDown_) {
         dropDown_->DetachOwner();
         const HWND hwnd = dropDown_->GetHWND();
@@ -65,9 +67,37 @@ bool CComboUI::IsDropDownOpen() const { return dropDown_ != nullptr; }
 HWND CComboUI::GetDropDownWindow() const { return dropDown_ ? dropDown_->GetHWND() : nullptr; }
 
 void CComboUI::OpenDropDown() {
-    if (dropDown_ || !IsInputAllowed()) return;
+    if (dropDown_ || !IsInputAllowed() || !manager_) return;
     dropDown_ = CComboWnd::Open(this);
-    if (dropDown_) Notify(L"dropdown");
+    if (!dropDown_) return;
+    manager_->AddPreMessageFilter(&dismiss_);
+    Notify(L"dropdown");
+}
+
+void CComboUI::DropDownGone() {
+    dropDown_ = nullptr;
+    if (manager_) manager_->RemovePreMessageFilter(&dismiss_);
+}
+
+LRESULT CComboUI::DismissFilter::MessageHandler(UINT msg, WPARAM, LPARAM lParam, bool& handled) {
+    handled = false;
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN: {
+            // A press on the combo itself toggles the drop-down there.
+            const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (!combo_.GetPos().Contains(pt)) combo_.CloseDropDown();
+            break;
+        }
+        case WM_MOVE:
+        case WM_SIZE:
+            combo_.CloseDropDown();
+            break;
+        default:
+            break;
+    }
+    return 0;
 }
 
 void CComboUI::CloseDropDown() {

@@ -4,9 +4,11 @@
 // kept out of the window's layout; a press on the combo opens a drop-down
 // window listing them, and picking a row selects it: the combo then sends
 // "itemselect" (wParam the new index, lParam the old one). GetText is the
-// selected choice's text.
+// selected choice's text. A press elsewhere in the combo's window, or the
+// window moving or resizing, closes the drop-down unchanged.
 
 #include "toolkit/ContainerUI.h"
+#include "toolkit/Notify.h"
 
 namespace DuiLib {
 
@@ -55,7 +57,18 @@ protected:
 
 private:
     friend class CComboWnd;
-    void DropDownGone() { dropDown_ = nullptr; }
+    // Watches the combo's window while the drop-down is open.
+    class DismissFilter : public IMessageFilterUI {
+    public:
+        explicit DismissFilter(CComboUI& combo) : combo_(combo) {}
+        LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
+
+    private:
+        CComboUI& combo_;
+    };
+    void DropDownGone();
+
+    DismissFilter dismiss_{*this};
 
     int curSel_ = -1;
     CComboWnd* dropDown_ = nullptr;  // frees itself with its window

@@ -212,6 +212,24 @@ TEST_F(ListComboInputTest, ComboDropDownClosesOnSecondPressAndWithTheCombo) {
     platform::PumpPendingMessages();
 }
 
+TEST_F(ListComboInputTest, ComboDropDownClosesOnAPressElsewhereOrAMove) {
+    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
+    HWND drop = combo->GetDropDownWindow();
+    ASSERT_NE(drop, nullptr);
+    InjectClick(wnd->GetHWND(), wnd->Centre(L"rest"));
+    platform::PumpPendingMessages();
+    EXPECT_FALSE(platform::IsWindow(drop));
+    EXPECT_EQ(combo->GetCurSel(), -1);
+
+    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
+    drop = combo->GetDropDownWindow();
+    ASSERT_NE(drop, nullptr);
+    platform::SetWindowPos(wnd->GetHWND(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    platform::PumpPendingMessages();
+    EXPECT_FALSE(platform::IsWindow(drop));
+    EXPECT_EQ(wnd->log, (std::vector<std::wstring>{L"dropdown:ResolutionCombo", L"dropdown:ResolutionCombo"}));
+}
+
 TEST_F(ListComboInputTest, DisabledComboDoesNotOpen) {
     combo->SetEnabled(false);
     InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
