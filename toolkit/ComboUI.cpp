@@ -165,6 +165,15 @@ void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         if (ParseColorValue(value, color)) itemHotBkColor_ = color;
     } else if (n == L"itemselectedbkcolor") {
         if (ParseColorValue(value, color)) itemSelectedBkColor_ = color;
+    } else if (n == L"font") {
+        if (ParseIntValue(value, number) && number >= 0) font_ = static_cast<int>(number);
+    } else if (n == L"textcolor") {
+        if (ParseColorValue(value, color)) textColor_ = color;
+    } else if (n == L"disabledtextcolor") {
+        if (ParseColorValue(value, color)) disabledTextColor_ = color;
+    } else if (n == L"textpadding") {
+        RECT rc;
+        if (ParseRectValue(value, rc)) textPadding_ = rc;
     } else if (n == L"normalimage") {
         normalImage_ = value;
     } else if (n == L"hotimage") {

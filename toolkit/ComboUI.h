@@ -46,6 +46,10 @@ public:
     const CStdString& GetPushedImage() const { return pushedImage_; }
     const CStdString& GetDisabledImage() const { return disabledImage_; }
     bool IsHot() const { return hot_; }
+    int GetFont() const { return font_; }
+    DWORD GetTextColor() const { return textColor_; }
+    DWORD GetDisabledTextColor() const { return disabledTextColor_; }
+    RECT GetTextPadding() const { return textPadding_; }
 
     void SetEnabled(bool enabled = true) override;
     void SetVisible(bool visible = true) override;
@@ -82,6 +86,10 @@ private:
     CStdString hotImage_;
     CStdString pushedImage_;
     CStdString disabledImage_;
+    int font_ = 0;
+    DWORD textColor_ = 0xFF000000;
+    DWORD disabledTextColor_ = 0xFF000000;
+    RECT textPadding_;
 };
 
 }  // namespace DuiLib
