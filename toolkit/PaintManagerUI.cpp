@@ -214,8 +214,9 @@ void CPaintManagerUI::OnButtonUp(POINT pt, WPARAM keys) {
     CControlUI* pushed = pushed_.Get();
     pushed_.Set(nullptr);
     if (platform::GetCapture() == hwnd_) platform::ReleaseCapture();
-    // A control hidden or disabled while the button was held gets no release.
-    if (pushed && pushed->IsInputAllowed()) Deliver(pushed, UIEVENT_BUTTONUP, pt, keys);
+    // The release always reaches the pressed control so it can drop its
+    // pressed look; one hidden or disabled meanwhile does not act on it.
+    if (pushed) Deliver(pushed, UIEVENT_BUTTONUP, pt, keys);
 }
 
 void CPaintManagerUI::OnMouseWheel(POINT screenPt, WPARAM wParam) {

@@ -197,6 +197,14 @@ TEST_F(PaintManagerInputTest, DisabledAndHiddenControlsGetNoInput) {
     EXPECT_TRUE(wnd->log.empty());
     ok->SetEnabled(true);
 
+    // Its container hidden while held down: no click, and no pressed look left.
+    InjectMouse(wnd->GetHWND(), MouseAction::LeftDown, okCentre);
+    wnd->pm.FindControl(L"body")->SetVisible(false);
+    InjectMouse(wnd->GetHWND(), MouseAction::LeftUp, okCentre);
+    EXPECT_TRUE(wnd->log.empty());
+    EXPECT_FALSE(ok->IsPushed());
+    wnd->pm.FindControl(L"body")->SetVisible(true);
+
     // Hidden: the click lands on whatever lies below.
     ok->SetVisible(false);
     InjectClick(wnd->GetHWND(), okCentre);
