@@ -1,3 +1,85 @@
 #include "launcher/LauncherMain.h"
 
-int LauncherMain(int /*argc*/, char** /*argv*/) { return 0; }
+#include <curl/curl.h>
+#include <wx/init.h>
+#include <wx/socket.h>
+
+#include <chrono>
+#include <memory>
+
+#include "launcher/LauncherFrameWnd.h"
+#include "launcher/QuitSignals.h"
+#include "launcher/RunLog.h"
+#include "launcher/WorkerGroup.h"
+#include "platform/Com.h"
+#include "platform/Utf8.h"
+#include "platform/Window.h"
+#include "toolkit/PaintManagerUI.h"
+
+namespace {
+
+// Frees the child windows and the run-log target while the main window still
+// exists. Workers are asked to stop and given a bounded time first, so none
+// of them can reach a window object after it is freed. Returns whether every
+// worker ended.
+bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
+    WorkerGroup::Instance().RequestStop();
+    const bool workersEnded =
+        WorkerGroup::Instance().WaitForAll(std::chrono::milliseconds(workerStopTimeoutMs));
+    if (!workersEnded) {
+        RUNLOG_WARNING(L"worker threads still running at shutdown; the main window is left to the process exit");
+    }
+    frame.CloseRunLog();
+    wxUninitialize();
+    return workersEnded;
+}
+
+}  // namespace
+
+int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
+    // Signals are blocked before any thread exists, so only the waiting
+    // thread ever receives them.
+    StartQuitSignalThread();
+    const char* backend = platform::StartWindowBackend(options.backend, argc, argv);
+
+    DuiLib::CPaintManagerUI::SetInstance(nullptr);
+    DuiLib::CPaintManagerUI::SetResourcePath(DuiLib::CPaintManagerUI::GetInstancePath().GetData());
+    DuiLib::CPaintManagerUI::SetResourceZip(L"bt.dat");
+
+    if (platform::FAILED(platform::CoInitialize(nullptr))) {
+        platform::StopWindowBackend();
+        StopQuitSignalThread();
+        return 0;
+    }
+
+    auto frame = std::make_unique<LauncherFrameWnd>();
+    theLauncherFrame = frame.get();
+
+    frame->Create(nullptr, L"Tarno游戏", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 572);
+    frame->CenterWindow();
+    if (frame->runLog) RUNLOG_MESSAGE(L"window backend: " + platform::ToWide(backend));
+
+    wxSocketBase::Initialize();
+    curl_global_init(CURL_GLOBAL_ALL);
+
+    if (options.onRunning) platform::PostUiTask(options.onRunning);
+    DuiLib::CPaintManagerUI::MessageLoop();
+
+    const bool workersEnded = ShutdownChildren(*frame, options.workerStopTimeoutMs);
+    theLauncherFrame = nullptr;
+    if (workersEnded) {
+        frame.reset();
+    } else {
+        // A worker that ignored the stop request may still hold the frame:
+        // leaving it allocated is the only way to rule out a use after free.
+        if (platform::IsWindow(frame->GetHWND())) platform::DestroyWindow(frame->GetHWND());
+        (void)frame.release();
+    }
+    platform::CoUninitialize();
+    curl_global_cleanup();
+
+    platform::ResetWindowLayer();
+    platform::StopWindowBackend();
+    StopQuitSignalThread();
+    return 0;
+}

@@ -1,5 +1,7 @@
 #include "platform/Backend.h"
 
+#include <wx/log.h>
+
 #include <cstdlib>
 #include <string_view>
 
@@ -21,6 +23,10 @@ bool DisplayNamed() {
 
 const char* StartWindowBackend(BackendChoice choice, int argc, char** argv) {
     InitUiThread();
+    // wx's own diagnostics go to standard error, never to dialogs: a failed
+    // display probe or a page that does not load must not pop up a box.
+    // wx owns the active target and deletes it when it cleans up.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     if (choice != BackendChoice::Headless && DisplayNamed()) {
         // Window positions are ignored under Wayland; GTK's X11 backend
         // (XWayland) honours them.

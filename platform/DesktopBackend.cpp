@@ -78,10 +78,13 @@ std::unique_ptr<DesktopBackend> DesktopBackend::Start(int argc, char** argv) {
     // The GUI application object is registered only now, after the decision
     // to try a display: registering it earlier makes wx's base initialisation
     // fail on machines without one.
+    // wxInitialize, not wxEntryStart: it counts, so the launcher's own
+    // wxInitialize/wxUninitialize pair later only moves the count.
     wxApp::SetInstance(new wxApp);
     int wxArgc = argc;
-    if (!wxEntryStart(wxArgc, argv)) {
-        wxEntryCleanup();
+    if (!wxInitialize(wxArgc, argv)) {
+        // The failed start cleaned up after itself; only the count is left.
+        wxUninitialize();
         wxApp::SetInstance(nullptr);
         return nullptr;
     }
@@ -99,7 +102,7 @@ DesktopBackend::~DesktopBackend() {
     SetDisplaySource(nullptr);
     wxEventLoopBase::SetActive(nullptr);
     loop_.reset();
-    wxEntryCleanup();
+    wxUninitialize();
 }
 
 void DesktopBackend::Created(WindowState& w) {

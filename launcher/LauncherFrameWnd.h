@@ -1,0 +1,83 @@
+#pragma once
+
+// The launcher's one main window. It loads its skin for the screen's size
+// class, opens the run log and reads the whole configuration while its
+// window is created, reacts to its buttons, and holds what the workers share
+// with the UI thread. Its object is owned by the process entry
+// (LauncherMain), never by the window: OnFinalMessage frees nothing.
+//
+// UI thread, except the fields marked as shared with workers.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "launcher/RunLog.h"
+#include "launcher/config/LauncherConfig.h"
+#include "launcher/ui/ScreenLayout.h"
+#include "launcher/ui/SkinnedWindow.h"
+#include "toolkit/StdString.h"
+
+namespace DuiLib {
+class CControlUI;
+}
+
+class LauncherFrameWnd : public SkinnedWindow {
+public:
+    // Probes the screen (size class and panel offsets) and brings up wx's
+    // base library for the process.
+    LauncherFrameWnd();
+    ~LauncherFrameWnd() override;
+
+    const wchar_t* GetWindowClassName() const override { return L"UIMainFrame"; }
+    UINT GetClassStyle() const override { return CS_DBLCLKS; }
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage(HWND hwnd) override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+    // Detaches and closes the run log (shutdown).
+    void CloseRunLog();
+
+    // --- Shared state ---
+    DuiLib::CStdString serverListFile;  // "ServerList.xml" once a usable local list exists
+    LauncherConfig config;              // appDir and every address; read-only after creation
+    std::atomic<bool> updateBusy{false};        // shared with the update thread
+    std::atomic<int> installTotal{0};           // shared with the update thread
+    std::atomic<int> installDone{0};            // shared with the update thread
+    std::unique_ptr<RunLog> runLog;             // null when run.log could not be opened
+    std::atomic<bool> serverListRequest{false};  // shared with the server-list thread
+    std::atomic<bool> windowReady{false};        // shared with the update thread
+    std::atomic<std::uint32_t> readyTick{0};     // shared with the update thread
+    int screenClass = 0;
+    PanelOffsets offsets;
+
+    // Buttons of the skin, null when it lacks them.
+    DuiLib::CControlUI* closeBtn = nullptr;
+    DuiLib::CControlUI* minBtn = nullptr;
+    DuiLib::CControlUI* webBtn = nullptr;
+    DuiLib::CControlUI* registerBtn = nullptr;
+    DuiLib::CControlUI* rechargeBtn = nullptr;
+    DuiLib::CControlUI* forumBtn = nullptr;
+    DuiLib::CControlUI* gameSetBtn = nullptr;
+    DuiLib::CControlUI* enterGameBtn = nullptr;
+    DuiLib::CControlUI* custServiceBtn = nullptr;
+
+protected:
+    std::wstring SkinFile() const override;
+    void OnSkinReady() override;
+
+private:
+    // Run log and configuration, in start-up order.
+    void OnPrepare();
+    void OnWindowInit();
+    LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Opens a web address in the desktop's browser; the result is ignored.
+    void OpenPage(const std::wstring& url);
+};
+
+// The one main window while it exists; null before creation and after
+// shutdown freed it. Workers read it; only the UI thread writes it.
+extern std::atomic<LauncherFrameWnd*> theLauncherFrame;
+
+// The operator's customer-service page: the compiled-in main site + "/kefu.php".
+std::wstring CustomerServiceUrl();

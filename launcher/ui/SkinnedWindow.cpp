@@ -1,0 +1,95 @@
+#include "launcher/ui/SkinnedWindow.h"
+
+#include <algorithm>
+
+#include "toolkit/ControlUI.h"
+#include "toolkit/DialogBuilder.h"
+
+SkinnedWindow::SkinnedWindow(std::initializer_list<const wchar_t*> captionExcluded, bool filtered)
+    : captionExcluded_(captionExcluded.begin(), captionExcluded.end()), filtered_(filtered) {}
+
+HWND SkinnedWindow::CreatePopup(HWND parent, POINT position, SIZE size) {
+    return Create(parent, L"", kPopupStyle, 0, static_cast<int>(position.x),
+                  static_cast<int>(position.y), static_cast<int>(size.cx), static_cast<int>(size.cy));
+}
+
+LRESULT SkinnedWindow::MessageHandler(UINT, WPARAM, LPARAM, bool&) { return 0; }
+
+LRESULT SkinnedWindow::OnCreate() {
+    long style = platform::GetWindowLongW(hwnd_, GWL_STYLE);
+    style &= ~static_cast<long>(WS_CAPTION);
+    style |= static_cast<long>(WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    platform::SetWindowLongW(hwnd_, GWL_STYLE, style);
+
+    paintManager_.Init(hwnd_);
+    if (filtered_) paintManager_.AddPreMessageFilter(this);
+    DuiLib::CDialogBuilder builder;
+    const std::wstring skin = SkinFile();
+    // A missing or broken skin leaves an empty window, never a failed one.
+    DuiLib::CControlUI* root = builder.Create(skin.c_str(), nullptr, nullptr, &paintManager_);
+    paintManager_.AttachDialog(root);
+    paintManager_.AddNotifier(this);
+    OnSkinReady();
+    return 0;
+}
+
+LRESULT SkinnedWindow::OnNcHitTest(LPARAM lParam) {
+    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    platform::ScreenToClient(hwnd_, &pt);
+    RECT client;
+    platform::GetClientRect(hwnd_, &client);
+    const RECT caption = paintManager_.GetCaptionRect();
+    const bool inCaption = pt.x >= client.left + caption.left &&
+                           pt.x < client.right - caption.right && pt.y >= caption.top &&
+                           pt.y < caption.bottom;
+    if (!inCaption) return HTCLIENT;
+    DuiLib::CControlUI* control = paintManager_.FindControl(pt);
+    if (!control) return HTCLIENT;
+    const std::wstring cls = control->GetClass();
+    const bool excluded = std::find(captionExcluded_.begin(), captionExcluded_.end(), cls) !=
+                          captionExcluded_.end();
+    return excluded ? HTCLIENT : HTCAPTION;
+}
+
+void SkinnedWindow::ApplyRoundRegion() {
+    const SIZE corner = paintManager_.GetRoundCorner();
+    if (platform::IsIconic(hwnd_) || (corner.cx == 0 && corner.cy == 0)) return;
+    RECT window;
+    platform::GetWindowRect(hwnd_, &window);
+    const RECT bounds{0, 0, window.Width() + 1, window.Height() + 1};
+    platform::SetWindowRgn(hwnd_, platform::WindowRegion{bounds, corner}, true);
+}
+
+LRESULT SkinnedWindow::HandleNonClient(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = true;
+    switch (msg) {
+        case WM_NCACTIVATE:
+            if (platform::IsIconic(hwnd_)) {
+                handled = false;
+                return 0;
+            }
+            return wParam == 0 ? 1 : 0;
+        case WM_NCCALCSIZE:
+        case WM_NCPAINT:
+            return 0;
+        case WM_NCHITTEST:
+            return OnNcHitTest(lParam);
+        case WM_SIZE:
+            ApplyRoundRegion();
+            handled = false;
+            return 0;
+        default:
+            handled = false;
+            return 0;
+    }
+}
+
+LRESULT SkinnedWindow::DefaultPath(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (paintManager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    return CWindowWnd::HandleMessage(msg, wParam, lParam);
+}
+
+DuiLib::CControlUI* SkinnedWindow::Find(const wchar_t* name) const {
+    return paintManager_.FindControl(name);
+}
