@@ -5,6 +5,9 @@
 #include <wx/socket.h>
 
 #include <chrono>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <memory>
 
 #include "launcher/LauncherFrameWnd.h"
@@ -73,6 +76,9 @@ int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
         // A worker that ignored the stop request may still hold the frame:
         // leaving it allocated is the only way to rule out a use after free.
         if (platform::IsWindow(frame->GetHWND())) platform::DestroyWindow(frame->GetHWND());
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_ignore_object(frame.get());
+#endif
         (void)frame.release();
     }
     platform::CoUninitialize();
