@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/WinTypes.h"
+#include "toolkit/ControlRef.h"
 #include "toolkit/ControlUI.h"
 #include "toolkit/Notify.h"
 #include "toolkit/StdString.h"
@@ -112,17 +113,6 @@ public:
     CControlUI* GetPushedControl() const;
 
 private:
-    // A control reference that knows whether the control still exists.
-    struct ControlRef {
-        CControlUI* control = nullptr;
-        std::shared_ptr<const bool> alive;
-        CControlUI* Get() const { return (control && alive && *alive) ? control : nullptr; }
-        void Set(CControlUI* c) {
-            control = c;
-            alive = c ? c->AliveToken() : nullptr;
-        }
-    };
-
     bool HandleOwnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void OnMouseMove(POINT pt, WPARAM keys);
     void OnButtonDown(POINT pt, WPARAM keys, int eventType);
@@ -145,8 +135,8 @@ private:
     SIZE maxInfo_;
     std::vector<TFontInfo> fonts_;
     std::map<std::wstring, std::wstring> defaultAttributes_;
-    ControlRef hot_;
-    ControlRef pushed_;
+    CControlRef hot_;
+    CControlRef pushed_;
     POINT lastMouse_;
     bool windowInitScheduled_ = false;
 };

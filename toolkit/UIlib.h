@@ -7,6 +7,7 @@
 #include "toolkit/ButtonUI.h"
 #include "toolkit/ComboUI.h"
 #include "toolkit/ContainerUI.h"
+#include "toolkit/ControlRef.h"
 #include "toolkit/ControlUI.h"
 #include "toolkit/Delegate.h"
 #include "toolkit/DialogBuilder.h"

@@ -32,7 +32,8 @@ public:
     HWND GetHWND() const { return hwnd_; }
     operator HWND() const { return hwnd_; }
 
-    // Creates the window (WM_CREATE runs inside); null on failure.
+    // Creates the window (WM_CREATE runs inside); null on failure, and then
+    // OnFinalMessage has already run (the object may be gone).
     HWND Create(HWND parent, const wchar_t* name, DWORD style, DWORD exStyle, int x = 0, int y = 0, int cx = 0,
                 int cy = 0);
     HWND Create(HWND parent, const wchar_t* name, DWORD style, DWORD exStyle, const RECT& rect);

@@ -222,5 +222,28 @@ TEST_F(WindowWndTest, WorkerThreadReachesControlsThroughUiTasks) {
     EXPECT_EQ(status->GetText(), L"更新中 42%");
 }
 
+TEST_F(WindowWndTest, ControlRefPostsReachOnlyLivingControls) {
+    auto wnd = Open(L"small.xml");
+    DuiLib::CControlRef status(wnd->pm.FindControl(L"status"));
+    DuiLib::CControlRef quit(wnd->pm.FindControl(L"QuitBtn"));
+    ASSERT_NE(status.Get(), nullptr);
+    std::atomic<int> ran{0};
+    std::thread worker([&, status, quit] {
+        status.Post([&](DuiLib::CControlUI& c) {
+            c.SetText(L"50%");
+            ++ran;
+        });
+        quit.Post([&](DuiLib::CControlUI&) { ++ran; });
+    });
+    worker.join();
+    // The button goes away before the loop runs the tasks.
+    auto* root = dynamic_cast<DuiLib::CContainerUI*>(wnd->pm.GetRoot());
+    ASSERT_TRUE(root->Remove(quit.Get()));
+    EXPECT_EQ(quit.Get(), nullptr);
+    platform::PumpPendingMessages();
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(status.Get()->GetText(), L"50%");
+}
+
 }  // namespace
 }  // namespace toolkittest
