@@ -67,6 +67,17 @@ TEST_F(WindowWndTest, WindowInitArrivesOnceFromTheLoopAfterTheFirstShow) {
     EXPECT_TRUE(other->log.empty());
 }
 
+TEST_F(WindowWndTest, WindowWithoutItsSkinStillOpensAndReportsInit) {
+    auto wnd = Open(L"absent.xml");
+    EXPECT_FALSE(wnd->built);
+    EXPECT_TRUE(platform::IsWindow(wnd->GetHWND()));
+    EXPECT_EQ(wnd->log, std::vector<std::wstring>{L"windowinit:-"});
+    EXPECT_EQ(wnd->pm.FindControl(L"QuitBtn"), nullptr);
+    EXPECT_EQ(wnd->pm.FindControl(POINT{1, 1}), nullptr);
+    platform::InjectClick(wnd->GetHWND(), POINT{1, 1});
+    EXPECT_EQ(wnd->log.size(), 1u);
+}
+
 TEST_F(WindowWndTest, DefaultHandlingOfCloseDestroysAndFinalMessageMayFreeTheObject) {
     auto* wnd = new SkinWindow(L"small.xml");
     wnd->deleteOnFinal = true;
