@@ -28,7 +28,8 @@ public:
     static std::unique_ptr<RunLog> Open(const std::wstring& path);
 
     // Detaches the log (the target active before Open comes back) and
-    // closes the file; lines logged afterwards are dropped. UI thread.
+    // closes the file; lines logged afterwards are dropped. UI thread, and
+    // before wxUninitialize, which deletes whatever target is still active.
     ~RunLog() override;
 
     RunLog(const RunLog&) = delete;

@@ -103,6 +103,22 @@ TEST_F(SetupStoreTest, SaveKeepsForeignContentAndGbkBytes) {
     EXPECT_EQ(file.find("\n\n"), std::string::npos) << "every line feed keeps its carriage return";
 }
 
+TEST_F(SetupStoreTest, NamesMatchWhateverTheirCase) {
+    // The game client reads qx.ini with case-insensitive names; so must we,
+    // or a save would add a second [Setup] beside the one it failed to see.
+    WriteQx("[SETUP]\nserveraddr=old\nSERVERLISTURL=http://l/\n");
+    auto& store = SetupStore::Instance();
+    ASSERT_TRUE(store.Load(Qx()));
+    EXPECT_EQ(store.serverAddr, L"old");
+    EXPECT_EQ(store.serverListUrl, L"http://l/");
+    store.serverAddr = L"new";
+    ASSERT_TRUE(store.Save());
+    const std::string file = ReadQx();
+    EXPECT_EQ(file.find("[Setup]"), std::string::npos) << file;
+    EXPECT_EQ(file.find("old"), std::string::npos) << file;
+    EXPECT_NE(file.find("new"), std::string::npos) << file;
+}
+
 TEST_F(SetupStoreTest, SaveCreatesMissingFile) {
     auto& store = SetupStore::Instance();
     store.path = Qx();
