@@ -13,8 +13,8 @@ namespace DuiLib {
 
 class CControlUI;
 
-// Event kinds. The numbers are stable: handlers written against the classic
-// toolkit compare them (mouse-button-down is 13).
+// Event kinds. The numbers are stable: window code compares them
+// (mouse-button-down is 13).
 enum UIEventType : int {
     UIEVENT__FIRST = 1,
     UIEVENT_KEYDOWN = 3,

@@ -21,8 +21,8 @@ public:
 class CDialogBuilder {
 public:
     // `skin`: a resource name read through UIResources, or XML text when it
-    // starts with '<'. `type` is unused (resource type on the original
-    // platform). Returns the root control, owned by the caller until given
+    // starts with '<'. `type` is unused (kept for callers that name
+    // a resource type). Returns the root control, owned by the caller until given
     // to AttachDialog; null when the layout is missing, not XML, or holds no
     // control. Unknown elements are skipped with their subtree. With a
     // `parent` container the built controls are added to it.

@@ -6,7 +6,7 @@
 
 namespace DuiLib {
 
-// Text layout flags, combined in GetTextStyle (the classic values).
+// Text layout flags, combined in GetTextStyle.
 inline constexpr UINT DT_LEFT = 0x0000;
 inline constexpr UINT DT_TOP = 0x0000;
 inline constexpr UINT DT_CENTER = 0x0001;

@@ -102,7 +102,7 @@ void CListUI::LayoutChildren(const RECT& inner) {
 
 void CListUI::DoEvent(TEventUI& event) {
     if (event.Type == UIEVENT_SCROLLWHEEL) {
-        // wParam carries the classic wheel delta: positive scrolls up.
+        // The wheel delta is in wParam's high word: positive scrolls up.
         const int delta = static_cast<short>(HIWORD(event.wParam));
         SetScrollPos(scrollPos_ + (delta > 0 ? -itemHeight_ : itemHeight_));
         return;

@@ -39,7 +39,7 @@ public:
     CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
 
     // --- Process-wide resources ---
-    // The module handle of the original platform; only remembered. Also
+    // The process's module handle; only remembered. Also
     // makes the installation folder the instance path.
     static void SetInstance(void* instance);
     static void* GetInstance();

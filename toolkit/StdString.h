@@ -1,9 +1,8 @@
 #pragma once
 
-// The toolkit's string: a wide (UTF-16 on the original platform, wchar_t
-// here) value type exchanged with controls. A thin, always-terminated wrapper
-// over std::wstring; never null, GetData() is valid while the string lives
-// and is not changed.
+// The toolkit's string: a wide-character value type exchanged with
+// controls. A thin, always-terminated wrapper over std::wstring; never null,
+// GetData() is valid while the string lives and is not changed.
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The embedded web browser as the web panels reach it: an interface id in
-// the classic layout and a reference-counted interface with Navigate. A
+// the usual 128-bit layout and a reference-counted interface with Navigate. A
 // backend provides the implementation (headless: one that only records the
 // address; desktop: a real web view) through CActiveXUI::SetBrowserFactory.
 
