@@ -111,6 +111,38 @@ bool ParseSizeValue(const wchar_t* text, SIZE& out) {
     return true;
 }
 
+bool ParseImageValue(const wchar_t* text, ImageSpec& out) {
+    if (!text) return false;
+    std::wstring value(text);
+    const auto first = value.find_first_not_of(L" \t\r\n");
+    if (first == std::wstring::npos) return false;
+    ImageSpec spec;
+    if (value.find(L'=') == std::wstring::npos) {
+        const auto last = value.find_last_not_of(L" \t\r\n");
+        spec.file = value.substr(first, last - first + 1);
+        out = std::move(spec);
+        return true;
+    }
+    bool good = true;
+    const bool listOk = ForEachAttributePair(text, [&](const wchar_t* name, const wchar_t* v) {
+        const std::wstring key(name);
+        if (key == L"file") {
+            spec.file = v;
+        } else if (key == L"source") {
+            good = good && ParseRectValue(v, spec.source);
+            spec.hasSource = true;
+        } else if (key == L"corner") {
+            good = good && ParseRectValue(v, spec.corner);
+        } else if (key == L"dest") {
+            good = good && ParseRectValue(v, spec.dest);
+            spec.hasDest = true;
+        }
+    });
+    if (!listOk || !good || spec.file.empty()) return false;
+    out = std::move(spec);
+    return true;
+}
+
 bool ForEachAttributePair(const wchar_t* list,
                           const std::function<void(const wchar_t* name, const wchar_t* value)>& onPair) {
     if (!list) return true;

@@ -5,6 +5,7 @@
 // for a bad value instead of half-applying it.
 
 #include <functional>
+#include <string>
 
 #include "platform/WinTypes.h"
 
@@ -20,6 +21,22 @@ bool ParseColorValue(const wchar_t* text, DWORD& out);
 bool ParseRectValue(const wchar_t* text, RECT& out);
 // "w,h": exactly two integers.
 bool ParseSizeValue(const wchar_t* text, SIZE& out);
+
+// An image attribute value: a plain resource name, or key='value' pairs
+// (file, source, corner, dest). Rectangles not given stay empty with their
+// `has` flag false: all of the image, no nine-patch margins, all of the
+// control.
+struct ImageSpec {
+    std::wstring file;
+    RECT source;
+    bool hasSource = false;
+    RECT corner;
+    RECT dest;
+    bool hasDest = false;
+};
+// False for an empty value, a malformed pair list, a bad rectangle or a
+// list without a file; `out` is then untouched. Unknown keys are ignored.
+bool ParseImageValue(const wchar_t* text, ImageSpec& out);
 
 // Walks a list of name='value' or name="value" pairs separated by blanks,
 // calling `onPair` for each. Stops at the first malformed pair and returns

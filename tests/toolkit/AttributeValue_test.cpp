@@ -77,5 +77,29 @@ TEST(AttributeValueTest, AttributeLists) {
     EXPECT_TRUE(ForEachAttributePair(nullptr, collect));
 }
 
+TEST(AttributeValueTest, ImageValues) {
+    ImageSpec plain;
+    ASSERT_TRUE(ParseImageValue(L" images/bg.png ", plain));
+    EXPECT_EQ(plain.file, L"images/bg.png");
+    EXPECT_FALSE(plain.hasSource);
+    EXPECT_FALSE(plain.hasDest);
+
+    ImageSpec full;
+    ASSERT_TRUE(ParseImageValue(L"file='btn.png' source='0,0,100,30' corner='4,4,4,4' dest=\"2,2,98,28\" fade='9'", full));
+    EXPECT_EQ(full.file, L"btn.png");
+    EXPECT_TRUE(full.hasSource);
+    EXPECT_EQ(full.source.right, 100);
+    EXPECT_EQ(full.corner.left, 4);
+    EXPECT_TRUE(full.hasDest);
+    EXPECT_EQ(full.dest.bottom, 28);
+
+    for (const wchar_t* bad : {L"", L"   ", L"source='0,0,1,1'", L"file='a.png' source='0,0'", L"file='a.png", L"file=a.png"}) {
+        ImageSpec keep;
+        keep.file = L"kept";
+        EXPECT_FALSE(ParseImageValue(bad, keep));
+        EXPECT_EQ(keep.file, L"kept");
+    }
+}
+
 }  // namespace
 }  // namespace DuiLib
