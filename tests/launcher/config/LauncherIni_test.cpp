@@ -120,14 +120,6 @@ TEST_F(LauncherIniTest, WebIniOverridesPagesAndLongValuesAreCut) {
     }
 }
 
-TEST_F(LauncherIniTest, DoIniValuesAreCutTo254Characters) {
-    Write("qx.ini", kQxIni);
-    Write("Do.ini", "[Addr]\nServerListUrl1=" + std::string(300, 'a') + "\n");
-    LauncherConfig config = Prepared();
-    LoadDoIni(config);
-    EXPECT_EQ(config.serverListUrl1, std::wstring(254, L'a'));
-}
-
 TEST_F(LauncherIniTest, CompiledDefaultsWithoutWebIni) {
     LauncherConfig config = Prepared();
     LoadWebIni(config);

@@ -50,12 +50,6 @@ TEST(ScrambleBytes, KnownVectors) {
     }
 }
 
-TEST(ScrambleBytes, OnlyTheFirstEightKeyCharactersMatter) {
-    const std::string plain = "[Addr]\nServerListUrl1=http://a/b.xml\n";
-    EXPECT_EQ(ScrambleBytes(plain, L"ABCDEFGHxyz"), ScrambleBytes(plain, L"ABCDEFGH123456"));
-    EXPECT_NE(ScrambleBytes(plain, L"ABCDEFGHxyz"), ScrambleBytes(plain, L"ABCDEFGXxyz"));
-}
-
 class UnscrambleFileTest : public testing::Test {
 protected:
     void SetUp() override { platform::SetInstallFolder(dir.Folder()); }
@@ -75,13 +69,6 @@ TEST_F(UnscrambleFileTest, EmptyFileGivesEmptyCopy) {
     ASSERT_TRUE(UnscrambleFile(L"web.ini.tmp", L"web.ini", configKey));
     ASSERT_TRUE(std::filesystem::exists(dir / "web.ini.tmp"));
     EXPECT_EQ(std::filesystem::file_size(dir / "web.ini.tmp"), 0u);
-}
-
-TEST_F(UnscrambleFileTest, ReplacesAnOldCopy) {
-    testsupport::WriteFileBytes(dir / "web.ini.tmp", "stale content that is longer");
-    testsupport::WriteFileBytes(dir / "web.ini", ScrambleBytes("x", configKey));
-    ASSERT_TRUE(UnscrambleFile(L"web.ini.tmp", L"web.ini", configKey));
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "web.ini.tmp"), "x");
 }
 
 TEST_F(UnscrambleFileTest, MissingOrFolderSourceFailsWithoutCopy) {
