@@ -2,7 +2,14 @@
 
 #include <wx/init.h>
 
+#include <new>
+
 #include "launcher/config/LauncherIni.h"
+#include "launcher/windows/UIBackGroundWnd.h"
+#include "launcher/windows/UINews2Wnd.h"
+#include "launcher/windows/UINewsWnd.h"
+#include "launcher/windows/UIRegisterWnd.h"
+#include "launcher/windows/UITopWnd.h"
 #include "platform/InstallFolder.h"
 #include "platform/Process.h"
 #include "platform/TickCount.h"
@@ -13,6 +20,12 @@ std::atomic<LauncherFrameWnd*> theLauncherFrame{nullptr};
 namespace {
 
 constexpr WPARAM kMaximizeByCaption = 0xF032;
+
+// How each pop-up follows the main window.
+constexpr UINT kPanelMoveFlags = SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;       // 0x211
+constexpr UINT kPaneMoveFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;             // 0x15
+constexpr UINT kPopupMoveFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;  // 0x35
+static_assert(kPanelMoveFlags == 0x211 && kPaneMoveFlags == 0x15 && kPopupMoveFlags == 0x35);
 
 }  // namespace
 
@@ -53,7 +66,33 @@ void LauncherFrameWnd::OnPrepare() {
     if (runLog) RUNLOG_MESSAGE(L"launcher Init!");
 }
 
+template <class T>
+bool LauncherFrameWnd::OpenChild(ChildWindow<T>& slot, POINT offset) {
+    T* window = new (std::nothrow) T(*this);
+    if (!window) {
+        Close();
+        return false;
+    }
+    slot.Adopt(window);
+    RECT frame;
+    platform::GetWindowRect(hwnd_, &frame);
+    // A window that cannot be created has freed its object and cleared the slot.
+    window->CreatePopup(hwnd_, POINT{frame.left + offset.x, frame.top + offset.y});
+    return true;
+}
+
 void LauncherFrameWnd::OnWindowInit() {
+    // Creation order: panels, update pane, register window, server-list
+    // pop-up. A window object that cannot be made closes this window and
+    // stops the rest; OpenChild has then already called Close.
+    if (!OpenChild(newsWnd, offsets.news)) return;
+    if (!OpenChild(news2Wnd, offsets.news2)) return;
+    if (!OpenChild(topWnd, offsets.top)) return;
+    // The update pane goes here: OpenChild(updateWnd, offsets.update).
+    if (!OpenChild(registerWnd, offsets.popup)) return;
+    if (registerWnd) registerWnd->ShowWindow(false, true);
+    // The server-list pop-up goes here: OpenChild(serverListWnd, offsets.popup), then hidden.
+
     const std::wstring serverList = config.appDir + L"ServerList.xml";
     (void)serverList;  // the update pane shows it once it exists
     serverListRequest = true;
@@ -70,6 +109,7 @@ void LauncherFrameWnd::Notify(DuiLib::TNotifyUI& msg) {
         return;
     }
     if (msg.sType != L"click" || !msg.pSender) return;
+    FoldServerListPopup();
     DuiLib::CControlUI* sender = msg.pSender;
     if (sender == closeBtn) {
         platform::PostQuitMessage(0);
@@ -85,7 +125,69 @@ void LauncherFrameWnd::Notify(DuiLib::TNotifyUI& msg) {
         OpenPage(config.bbsUrl);
     } else if (sender == custServiceBtn) {
         OpenPage(CustomerServiceUrl());
+    } else if (sender == gameSetBtn) {
+        OpenGameSettings();
     }
+}
+
+void LauncherFrameWnd::OpenGameSettings() {
+    auto* backdrop = new (std::nothrow) UIBackGroundWnd(*this);
+    if (!backdrop) {
+        Close();
+        return;
+    }
+    backGroundWnd.Adopt(backdrop);
+    RECT frame;
+    platform::GetWindowRect(hwnd_, &frame);
+    const POINT offset = UIBackGroundWnd::OffsetFor(screenClass);
+    if (!backdrop->CreatePopup(hwnd_, POINT{frame.left + offset.x, frame.top + offset.y})) return;
+    const SIZE client = UIBackGroundWnd::ClientSizeFor(screenClass);
+    if (client.cx > 0 && client.cy > 0) backdrop->ResizeClient(static_cast<int>(client.cx), static_cast<int>(client.cy));
+    // The backdrop frees itself when it closes; only its handle here is cleared.
+    backdrop->ShowModal();
+}
+
+void LauncherFrameWnd::FoldServerListPopup() {
+    // The server-list pop-up folds itself here once it exists.
+}
+
+void LauncherFrameWnd::MoveChildWindows() {
+    RECT frame;
+    platform::GetWindowRect(hwnd_, &frame);
+    auto place = [&frame](HWND child, POINT offset, UINT flags) {
+        if (child && platform::IsWindow(child)) {
+            platform::SetWindowPos(child, nullptr, static_cast<int>(frame.left + offset.x),
+                                   static_cast<int>(frame.top + offset.y), -1, -1, flags);
+        }
+    };
+    place(newsWnd.Hwnd(), offsets.news, kPanelMoveFlags);
+    place(news2Wnd.Hwnd(), offsets.news2, kPaneMoveFlags);
+    place(topWnd.Hwnd(), offsets.top, kPanelMoveFlags);
+    place(updateWnd.Hwnd(), offsets.update, kPaneMoveFlags);
+    place(serverListWnd.Hwnd(), offsets.popup, kPopupMoveFlags);
+    // registerWnd stays where it was made.
+}
+
+void LauncherFrameWnd::DestroyPopups() {
+    newsWnd.Destroy();
+    news2Wnd.Destroy();
+    topWnd.Destroy();
+    serverListWnd.Destroy();
+    registerWnd.Destroy();
+    backGroundWnd.Destroy();
+}
+
+void LauncherFrameWnd::DestroyUpdatePane() { updateWnd.Destroy(); }
+
+void LauncherFrameWnd::LeaveChildWindowsAllocated() {
+    newsWnd.LeaveAllocated();
+    news2Wnd.LeaveAllocated();
+    topWnd.LeaveAllocated();
+    updateWnd.LeaveAllocated();
+    registerWnd.LeaveAllocated();
+    serverListWnd.LeaveAllocated();
+    backGroundWnd.LeaveAllocated();
+    if (auto* backdrop = backGroundWnd.get()) backdrop->settingWnd.LeaveAllocated();
 }
 
 LRESULT LauncherFrameWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -98,8 +200,14 @@ LRESULT LauncherFrameWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         case WM_SIZE:
             ApplyRoundRegion();
             return DefaultPath(msg, wParam, lParam);
-        case WM_GETMINMAXINFO:
-            return DefaultPath(msg, wParam, lParam);
+        case WM_MOVE:
+            MoveChildWindows();
+            return 0;
+        case WM_MOUSEACTIVATE: {
+            const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
+            FoldServerListPopup();
+            return result;
+        }
         case WM_NCACTIVATE:
             if (platform::IsIconic(hwnd_)) return DefaultPath(msg, wParam, lParam);
             return wParam == 0 ? 1 : 0;

@@ -14,6 +14,7 @@
 
 #include "launcher/RunLog.h"
 #include "launcher/config/LauncherConfig.h"
+#include "launcher/ui/ChildWindow.h"
 #include "launcher/ui/ScreenLayout.h"
 #include "launcher/ui/SkinnedWindow.h"
 #include "toolkit/StdString.h"
@@ -21,6 +22,14 @@
 namespace DuiLib {
 class CControlUI;
 }
+
+class UINewsWnd;
+class UINews2Wnd;
+class UITopWnd;
+class UIUpdateWnd;
+class UIRegisterWnd;
+class UIServerListWnd;
+class UIBackGroundWnd;
 
 class LauncherFrameWnd : public SkinnedWindow {
 public:
@@ -37,6 +46,19 @@ public:
 
     // Detaches and closes the run log (shutdown).
     void CloseRunLog();
+
+    // Shutdown, in this order: the web panels, the server-list pop-up, the
+    // register window and an open settings backdrop...
+    void DestroyPopups();
+    // ...then, after the run log, the update pane.
+    void DestroyUpdatePane();
+    // Shutdown with workers still running: every child object stays
+    // allocated when its window goes, since a worker may still reach it.
+    void LeaveChildWindowsAllocated();
+
+    // Folds the server-list pop-up away if it is open (any click in the
+    // launcher's windows does this).
+    void FoldServerListPopup();
 
     // --- Shared state ---
     DuiLib::CStdString serverListFile;  // "ServerList.xml" once a usable local list exists
@@ -62,6 +84,16 @@ public:
     DuiLib::CControlUI* enterGameBtn = nullptr;
     DuiLib::CControlUI* custServiceBtn = nullptr;
 
+    // Child windows, made in this order at window-init. Each frees itself
+    // with its window and clears its handle here as it goes.
+    ChildWindow<UINewsWnd> newsWnd;
+    ChildWindow<UINews2Wnd> news2Wnd;
+    ChildWindow<UITopWnd> topWnd;
+    ChildWindow<UIUpdateWnd> updateWnd;          // the update pane
+    ChildWindow<UIRegisterWnd> registerWnd;      // hidden, never moved
+    ChildWindow<UIServerListWnd> serverListWnd;  // the server-list pop-up, hidden until asked for
+    ChildWindow<UIBackGroundWnd> backGroundWnd;  // the settings backdrop while it is open
+
 protected:
     std::wstring SkinFile() const override;
     void OnSkinReady() override;
@@ -70,6 +102,15 @@ private:
     // Run log and configuration, in start-up order.
     void OnPrepare();
     void OnWindowInit();
+    // Makes a child window object, binds it to `slot` and creates its window
+    // at `offset` from this window's top-left corner (T(LauncherFrameWnd&)).
+    // False only when the object cannot be made: this window is then closed.
+    template <class T>
+    bool OpenChild(ChildWindow<T>& slot, POINT offset);
+    // WM_MOVE: the pop-ups follow this window; the register window stays.
+    void MoveChildWindows();
+    // GameSetBtn: the settings backdrop, modal; returns when it has closed.
+    void OpenGameSettings();
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam);
     // Opens a web address in the desktop's browser; the result is ignored.
     void OpenPage(const std::wstring& url);

@@ -31,8 +31,14 @@ bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
         WorkerGroup::Instance().WaitForAll(std::chrono::milliseconds(workerStopTimeoutMs));
     if (!workersEnded) {
         RUNLOG_WARNING(L"worker threads still running at shutdown; the main window is left to the process exit");
+        frame.LeaveChildWindowsAllocated();
     }
+    // Child windows are destroyed, never deleted: each object frees itself
+    // with its window and clears the frame's handle, so nothing is freed
+    // twice whether the player or the shutdown closed it first.
+    frame.DestroyPopups();
     frame.CloseRunLog();
+    frame.DestroyUpdatePane();
     wxUninitialize();
     return workersEnded;
 }

@@ -5,8 +5,29 @@
 #include "toolkit/ControlUI.h"
 #include "toolkit/DialogBuilder.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 SkinnedWindow::SkinnedWindow(std::initializer_list<const wchar_t*> captionExcluded, bool filtered)
     : captionExcluded_(captionExcluded.begin(), captionExcluded.end()), filtered_(filtered) {}
+
+SkinnedWindow::~SkinnedWindow() {
+    if (ownerSlot_ && *ownerSlot_ == this) *ownerSlot_ = nullptr;
+    if (filtered_) paintManager_.RemovePreMessageFilter(this);
+    paintManager_.RemoveNotifier(this);
+}
+
+void SkinnedWindow::LeaveAllocatedAfterWindow() {
+    freeOnFinalMessage_ = false;
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_ignore_object(this);
+#endif
+}
+
+void SkinnedWindow::OnFinalMessage(HWND) {
+    if (freeOnFinalMessage_) delete this;
+}
 
 HWND SkinnedWindow::CreatePopup(HWND parent, POINT position, SIZE size) {
     return Create(parent, L"", kPopupStyle, 0, static_cast<int>(position.x),

@@ -31,7 +31,21 @@ public:
     // 0 x 0 unless given (the skin sets it). Null on failure.
     HWND CreatePopup(HWND parent, POINT position, SIZE size = SIZE{0, 0});
 
+    // Clears the owner's handle. Objects are freed by OnFinalMessage (or by
+    // ChildWindow::Destroy when no window was made), not by their owners.
+    ~SkinnedWindow() override;
+
     DuiLib::CPaintManagerUI& PaintManager() { return paintManager_; }
+
+    // The owner's handle to clear when this object is freed (null: none).
+    // Used by ChildWindow.
+    void BindOwnerSlot(SkinnedWindow** slot) { ownerSlot_ = slot; }
+    // Keeps the object allocated when its window goes (shutdown with
+    // workers that may still reach it; the process exit reclaims it).
+    void LeaveAllocatedAfterWindow();
+
+    // Frees the object, unless it is to be left allocated.
+    void OnFinalMessage(HWND hwnd) override;
 
     // The pre-message filter: sees every message, handles none.
     LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
@@ -69,4 +83,6 @@ protected:
 private:
     std::vector<std::wstring> captionExcluded_;
     bool filtered_;
+    SkinnedWindow** ownerSlot_ = nullptr;
+    bool freeOnFinalMessage_ = true;
 };

@@ -1,0 +1,25 @@
+#include "launcher/windows/UIRegisterWnd.h"
+
+#include "launcher/LauncherFrameWnd.h"
+
+UIRegisterWnd::UIRegisterWnd(LauncherFrameWnd& main) : WebPanelWnd(main, L"Register.xml", main.config.registerUrl) {}
+
+void UIRegisterWnd::OnSkinReady() {
+    quitBtn_ = Find(L"QuitBtn");
+    WebPanelWnd::OnSkinReady();
+}
+
+LRESULT UIRegisterWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            return OnCreate();
+        case WM_NCHITTEST:
+            return OnNcHitTest(lParam);
+        default:
+            return DefaultPath(msg, wParam, lParam);
+    }
+}
+
+void UIRegisterWnd::Notify(DuiLib::TNotifyUI& msg) {
+    if (msg.sType == L"click" && msg.pSender && msg.pSender->GetName() == L"QuitBtn") Close();
+}
