@@ -99,10 +99,14 @@ TEST_F(MyThreadTest, AnExceptionInTheWorkerIsLoggedNotFatal) {
 }
 
 TEST(QuitSignalsTest, TerminationSignalPostsTheQuitMessage) {
-    // In a child process, where no other thread exists yet: the signal must
-    // end the message loop the orderly way, with exit code 0 from the loop.
+    // In a freshly started child process (the thread-safe style re-runs the
+    // binary for this test alone), so no other thread holds the signal
+    // unblocked and no lock is inherited mid-use: the signal must end the
+    // message loop the orderly way, with exit code 0 from the loop.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            alarm(20);  // a regression must fail the test, not hang it
             platform::InitUiThread();
             if (!StartQuitSignalThread()) std::_Exit(2);
             kill(getpid(), SIGTERM);
