@@ -3,7 +3,6 @@
 #include <minizip/unzip.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace DuiLib {
 
@@ -71,6 +70,13 @@ std::unique_ptr<SkinArchive> SkinArchive::Open(const std::filesystem::path& path
     }
     unzClose(zip);
     return archive;
+}
+
+std::vector<std::string> SkinArchive::EntryNames() const {
+    std::vector<std::string> names;
+    names.reserve(entries_.size());
+    for (const auto& entry : entries_) names.push_back(entry.first);
+    return names;
 }
 
 bool SkinArchive::Find(const std::string& name, std::string& bytes) const {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace DuiLib {
 
@@ -21,6 +22,8 @@ public:
     // else the first entry whose name matches ignoring ASCII case.
     bool Find(const std::string& name, std::string& bytes) const;
     std::size_t EntryCount() const { return entries_.size(); }
+    // Every entry name, sorted.
+    std::vector<std::string> EntryNames() const;
 
 private:
     SkinArchive() = default;

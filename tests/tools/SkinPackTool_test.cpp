@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 
 #include "support/TempDir.h"
+#include "platform/Utf8.h"
+#include "toolkit/DialogBuilder.h"
+#include "toolkit/Markup.h"
 #include "toolkit/SkinArchive.h"
+#include "toolkit/UIResources.h"
 
 namespace {
 
@@ -52,11 +57,25 @@ TEST(SkinPackTool, ExitCodesFollowTheFailingSide) {
     EXPECT_EQ(bytes, "png");
 }
 
-TEST(SkinPackTool, BuildPackedTheDefaultSkin) {
-    const auto archive = DuiLib::SkinArchive::Open(std::filesystem::path(LAUNCHER_BINARY_DIR) / "bt.dat");
+TEST(SkinPackTool, EveryLayoutOfTheBuiltSkinBuilds) {
+    const std::filesystem::path archivePath = std::filesystem::path(LAUNCHER_BINARY_DIR) / "bt.dat";
+    const auto archive = DuiLib::SkinArchive::Open(archivePath);
     ASSERT_NE(archive, nullptr) << "bt.dat is made by the bt_dat target";
-    std::string bytes;
-    EXPECT_TRUE(archive->Find("test.xml", bytes));
+    DuiLib::UIResources::SetResourceZip(archivePath.wstring());
+    int layouts = 0;
+    for (const std::string& name : archive->EntryNames()) {
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0) continue;
+        SCOPED_TRACE(name);
+        ++layouts;
+        DuiLib::CMarkup markup;
+        ASSERT_TRUE(markup.LoadFromFile(platform::ToWide(name).c_str())) << platform::ToUtf8(markup.GetLastErrorMessage());
+        EXPECT_STREQ(markup.GetRoot().GetName(), L"Window");
+        DuiLib::CDialogBuilder builder;
+        std::unique_ptr<DuiLib::CControlUI> root(builder.Create(platform::ToWide(name).c_str()));
+        EXPECT_NE(root, nullptr) << platform::ToUtf8(builder.GetLastError());
+    }
+    DuiLib::UIResources::SetResourceZip(L"");
+    EXPECT_GT(layouts, 0);
 }
 
 }  // namespace
