@@ -114,6 +114,7 @@ protected:
         for (const char* leftover : {"run.log", "qx-launches.log"}) fs::remove(dir_.Path() / leftover);
         platform::SetInstallFolder(dir_.Folder());
         WorkerGroup::Instance().ResetForTesting();
+        SettingStore::ResetForTesting();
         platform::SetDisplaySource(&display);
         ResetTrueColorRetryForTesting();
         platform::SetLaunchHookForTesting([this](const std::wstring& url, const std::wstring&, const std::wstring&) {
