@@ -74,6 +74,8 @@ int PresentBox(const MessageBoxRecord& box) {
 
 }  // namespace
 
+wxWindow* NativeWindowOf(HWND hwnd) { return FrameOf(hwnd); }
+
 std::unique_ptr<DesktopBackend> DesktopBackend::Start(int argc, char** argv) {
     // The GUI application object is registered only now, after the decision
     // to try a display: registering it earlier makes wx's base initialisation

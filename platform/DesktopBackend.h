@@ -9,8 +9,13 @@
 #include "platform/WindowBackend.h"
 
 class wxEventLoopBase;
+class wxWindow;
 
 namespace platform {
+
+// The desktop window behind `hwnd`, or null (headless, or a dead handle).
+// Child widgets such as web views are made on it. UI thread.
+wxWindow* NativeWindowOf(HWND hwnd);
 
 class DesktopBackend : public WindowBackend {
 public:

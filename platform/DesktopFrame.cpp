@@ -3,6 +3,7 @@
 #include <wx/dcbuffer.h>
 
 #include "platform/Input.h"
+#include "platform/PaintTarget.h"
 #include "platform/Window.h"
 
 namespace platform {
@@ -39,10 +40,14 @@ void DesktopFrame::OnPaint(wxPaintEvent&) {
         dc.Clear();
         return;
     }
-    // The window's proc draws on the buffered DC handed over in wParam.
-    if (SendMessageW(hwnd_, WM_PAINT, reinterpret_cast<WPARAM>(static_cast<wxDC*>(&dc)), 0) == 0) {
-        // Not handled: leave a neutral background rather than garbage.
-    }
+    // Only the invalidated box is drawn again; the rest of the buffer keeps
+    // what the last paint left there.
+    const wxRect box = GetUpdateRegion().GetBox();
+    PaintTarget target;
+    target.dc = &dc;
+    target.update = box.IsEmpty() ? RECT{0, 0, GetClientSize().x, GetClientSize().y}
+                                  : RECT{box.x, box.y, box.x + box.width, box.y + box.height};
+    SendMessageW(hwnd_, WM_PAINT, reinterpret_cast<WPARAM>(&target), 0);
 }
 
 void DesktopFrame::OnMouse(wxMouseEvent& event) {

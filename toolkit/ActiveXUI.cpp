@@ -3,7 +3,9 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/Backend.h"
 #include "toolkit/PaintManagerUI.h"
+#include "toolkit/WebViewBrowser.h"
 
 namespace DuiLib {
 namespace {
@@ -30,7 +32,11 @@ private:
     std::wstring location_;
 };
 
-IEmbeddedBrowser* MakeHeadlessBrowser(CActiveXUI&) { return new HeadlessBrowser(); }
+// On a desktop the control hosts a real web view; headless, the recorder.
+IEmbeddedBrowser* MakeDefaultBrowser(CActiveXUI&) {
+    if (platform::DesktopBackendActive()) return new CWebViewBrowser();
+    return new HeadlessBrowser();
+}
 
 CActiveXUI::BrowserFactory g_factory = nullptr;
 
@@ -55,7 +61,7 @@ bool CActiveXUI::GetControl(const IID& iid, void** out) {
     *out = nullptr;
     if (!(iid == IID_IWebBrowser2)) return false;
     if (!browser_) {
-        browser_ = (g_factory ? g_factory : MakeHeadlessBrowser)(*this);
+        browser_ = (g_factory ? g_factory : MakeDefaultBrowser)(*this);
         if (!browser_) return false;
         UpdateBounds();
     }

@@ -2,8 +2,9 @@
 
 // The host of an embedded web browser. GetControl with IID_IWebBrowser2
 // hands out the browser (made on first request by the installed factory).
-// Without a factory a headless browser is used that records the addresses
-// it was asked to load and draws nothing.
+// Without a factory the desktop backend gets a web view (CWebViewBrowser)
+// and the headless one a browser that records the addresses it was asked
+// to load and draws nothing.
 
 #include "toolkit/ControlUI.h"
 #include "toolkit/WebBrowser.h"

@@ -136,6 +136,9 @@ bool ParseImageValue(const wchar_t* text, ImageSpec& out) {
         } else if (key == L"dest") {
             good = good && ParseRectValue(v, spec.dest);
             spec.hasDest = true;
+        } else if (key == L"mask") {
+            good = good && ParseColorValue(v, spec.mask);
+            spec.hasMask = true;
         }
     });
     if (!listOk || !good || spec.file.empty()) return false;

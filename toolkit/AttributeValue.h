@@ -23,7 +23,7 @@ bool ParseRectValue(const wchar_t* text, RECT& out);
 bool ParseSizeValue(const wchar_t* text, SIZE& out);
 
 // An image attribute value: a plain resource name, or key='value' pairs
-// (file, source, corner, dest). Rectangles not given stay empty with their
+// (file, source, corner, dest, mask). Rectangles not given stay empty with their
 // `has` flag false: all of the image, no nine-patch margins, all of the
 // control.
 struct ImageSpec {
@@ -33,6 +33,8 @@ struct ImageSpec {
     RECT corner;
     RECT dest;
     bool hasDest = false;
+    DWORD mask = 0;  // colour drawn transparent (its alpha byte is ignored)
+    bool hasMask = false;
 };
 // False for an empty value, a malformed pair list, a bad rectangle or a
 // list without a file; `out` is then untouched. Unknown keys are ignored.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "toolkit/AttributeValue.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -73,6 +74,33 @@ void CButtonUI::DoEvent(TEventUI& event) {
         default:
             break;
     }
+}
+
+void CButtonUI::PaintBkColor(CRenderEngine& engine) {
+    CLabelUI::PaintBkColor(engine);
+    if ((hot_ || pushed_) && IsEnabled()) engine.FillRect(rect_, hotBkColor_);
+}
+
+void CButtonUI::PaintStatusImage(CRenderEngine& engine) {
+    // A state without its own image shows the normal one.
+    const CStdString* image = &normalImage_;
+    if (!IsEnabled()) {
+        if (!disabledImage_.IsEmpty()) image = &disabledImage_;
+    } else if (pushed_) {
+        if (!pushedImage_.IsEmpty()) image = &pushedImage_;
+        else if (!hotImage_.IsEmpty()) image = &hotImage_;
+    } else if (hot_) {
+        if (!hotImage_.IsEmpty()) image = &hotImage_;
+    }
+    engine.DrawImage(rect_, image->Str());
+}
+
+DWORD CButtonUI::CurrentTextColor() const {
+    if (IsEnabled()) {
+        if (pushed_ && pushedTextColor_ != 0) return pushedTextColor_;
+        if ((hot_ || pushed_) && hotTextColor_ != 0) return hotTextColor_;
+    }
+    return CLabelUI::CurrentTextColor();
 }
 
 void CButtonUI::SetNormalImage(const wchar_t* image) {

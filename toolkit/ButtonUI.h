@@ -38,6 +38,11 @@ public:
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 
+protected:
+    void PaintBkColor(CRenderEngine& engine) override;
+    void PaintStatusImage(CRenderEngine& engine) override;
+    DWORD CurrentTextColor() const override;
+
 private:
     void ClearStates();
 

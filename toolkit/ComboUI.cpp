@@ -1,11 +1,14 @@
 #include "toolkit/ComboUI.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/ComboWnd.h"
+#include "toolkit/LabelUI.h"
 #include "toolkit/PaintManagerUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -148,6 +151,36 @@ void CComboUI::DoEvent(TEventUI& event) {
         default:
             break;
     }
+}
+
+void CComboUI::PaintStatusImage(CRenderEngine& engine) {
+    const CStdString* image = &normalImage_;
+    if (!IsEnabled()) {
+        if (!disabledImage_.IsEmpty()) image = &disabledImage_;
+    } else if (dropDown_) {
+        if (!pushedImage_.IsEmpty()) image = &pushedImage_;
+    } else if (hot_) {
+        if (!hotImage_.IsEmpty()) image = &hotImage_;
+    }
+    if (engine.DrawImage(rect_, image->Str())) return;
+    // No artwork: a small arrow at the right end says it drops down.
+    const long size = std::min<long>(8, rect_.Height() / 3);
+    if (size <= 1) return;
+    const long cx = rect_.right - textPadding_.right / 2 - size - 4;
+    const long cy = rect_.top + rect_.Height() / 2 - size / 4;
+    const DWORD color = IsEnabled() ? textColor_ : disabledTextColor_;
+    for (long row = 0; row < size / 2; ++row) {
+        engine.FillRect(RECT{cx + row, cy + row, cx + size - row, cy + row + 1}, color);
+    }
+}
+
+void CComboUI::PaintText(CRenderEngine& engine) {
+    const CStdString text = GetText();
+    if (text.IsEmpty()) return;
+    const RECT rc{rect_.left + textPadding_.left, rect_.top + textPadding_.top, rect_.right - textPadding_.right,
+                  rect_.bottom - textPadding_.bottom};
+    engine.DrawText(rc, text.Str(), manager_ ? manager_->GetFont(font_) : nullptr,
+                    IsEnabled() ? textColor_ : disabledTextColor_, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
 }
 
 void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -58,6 +58,8 @@ public:
 
 protected:
     bool ChildrenTakePart() const override { return false; }
+    void PaintStatusImage(CRenderEngine& engine) override;
+    void PaintText(CRenderEngine& engine) override;
 
 private:
     friend class CComboWnd;

@@ -33,6 +33,15 @@ void CComboWnd::BuildRows() {
     auto* list = new CListUI();
     list->SetItemHeight(owner_->GetItemHeight());
     list->SetItemColors(owner_->GetItemTextColor(), owner_->GetItemHotBkColor(), owner_->GetItemSelectedBkColor());
+    // The drop-down looks like the combo: its font (copied into this
+    // window, which has no skin of its own), padding, background and border.
+    if (CPaintManagerUI* ownerManager = owner_->GetManager()) {
+        if (const TFontInfo* font = ownerManager->GetFont(owner_->GetFont())) manager_.AddFont(*font);
+    }
+    list->SetItemFont(owner_->GetFont());
+    list->SetItemTextPadding(owner_->GetTextPadding());
+    list->SetBkColor(owner_->GetBkColor() != 0 ? owner_->GetBkColor() : 0xFFFFFFFF);
+    list->SetBorderColor(owner_->GetBorderColor() != 0 ? owner_->GetBorderColor() : 0xFF808080);
     for (int i = 0; i < owner_->GetCount(); ++i) {
         auto* row = new CListLabelElementUI();
         row->SetText(owner_->GetItemAt(i)->GetText());

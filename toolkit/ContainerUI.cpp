@@ -6,6 +6,7 @@
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/PaintManagerUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -136,11 +137,24 @@ CControlUI* CContainerUI::FindControlAt(POINT pt) {
 }
 
 void CContainerUI::DoPaint(void* renderContext, const RECT& paintRect) {
-    CControlUI::DoPaint(renderContext, paintRect);
-    if (!ChildrenTakePart()) return;
-    for (CControlUI* child : PaintOrder()) {
-        if (child->IsVisible()) child->DoPaint(renderContext, paintRect);
+    auto* engine = static_cast<CRenderEngine*>(renderContext);
+    if (engine) {
+        if (!RectsIntersect(rect_, paintRect)) return;
+        PaintBkColor(*engine);
+        PaintBkImage(*engine);
+        PaintStatusImage(*engine);
+        PaintText(*engine);
     }
+    if (ChildrenTakePart()) {
+        // Children never draw outside their container (scrolled list rows).
+        if (engine) engine->PushClip(rect_);
+        for (CControlUI* child : PaintOrder()) {
+            if (child->IsVisible()) child->DoPaint(renderContext, paintRect);
+        }
+        if (engine) engine->PopClip();
+    }
+    // The frame goes over the children, so rows never hide it.
+    if (engine) PaintBorder(*engine);
 }
 
 void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -4,6 +4,7 @@
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/PaintManagerUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -209,6 +210,28 @@ void CControlUI::Event(TEventUI& event) {
     if (!OnEvent(&event)) return;
     if (*alive) DoEvent(event);
 }
+
+void CControlUI::DoPaint(void* renderContext, const RECT& paintRect) {
+    if (!renderContext || !RectsIntersect(rect_, paintRect)) return;
+    auto& engine = *static_cast<CRenderEngine*>(renderContext);
+    PaintBkColor(engine);
+    PaintBkImage(engine);
+    PaintStatusImage(engine);
+    PaintText(engine);
+    PaintBorder(engine);
+}
+
+void CControlUI::PaintBkColor(CRenderEngine& engine) {
+    if (bkColor2_ != 0) {
+        engine.FillGradient(rect_, bkColor_, bkColor2_);
+    } else {
+        engine.FillRect(rect_, bkColor_);
+    }
+}
+
+void CControlUI::PaintBkImage(CRenderEngine& engine) { engine.DrawImage(rect_, bkImage_.Str()); }
+
+void CControlUI::PaintBorder(CRenderEngine& engine) { engine.DrawBorder(rect_, borderSize_, borderColor_); }
 
 void CControlUI::Invalidate() {
     if (manager_ && visible_ && rect_.Width() > 0 && rect_.Height() > 0) manager_->Invalidate(rect_);

@@ -23,6 +23,7 @@ using UINT_PTR = std::uintptr_t;
 namespace DuiLib {
 
 class CPaintManagerUI;
+class CRenderEngine;
 
 class CControlUI {
 public:
@@ -125,9 +126,11 @@ public:
     virtual void DoEvent(TEventUI& event) {}
     CEventSource OnEvent;
 
-    // Painting. `renderContext` is the backend's drawing surface (never
-    // dereferenced headless); `paintRect` is the area to repaint.
-    virtual void DoPaint(void* renderContext, const RECT& paintRect) {}
+    // Painting. `renderContext` is the paint's CRenderEngine, or null when
+    // there is nothing to draw on (headless); `paintRect` is the area to
+    // repaint: a control outside it draws nothing. The steps run in order
+    // background colour, background image, state image, text, border.
+    virtual void DoPaint(void* renderContext, const RECT& paintRect);
 
     // Asks the window to repaint this control's rectangle.
     void Invalidate();
@@ -140,6 +143,12 @@ public:
     std::shared_ptr<const bool> AliveToken() const { return alive_; }
 
 protected:
+    virtual void PaintBkColor(CRenderEngine& engine);
+    virtual void PaintBkImage(CRenderEngine& engine);
+    virtual void PaintStatusImage(CRenderEngine& engine) {}
+    virtual void PaintText(CRenderEngine& engine) {}
+    virtual void PaintBorder(CRenderEngine& engine);
+
     // Notifies the window's notifiers; false when this control did not survive.
     bool Notify(const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0);
 

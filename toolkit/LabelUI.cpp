@@ -4,6 +4,8 @@
 #include <string>
 
 #include "toolkit/AttributeValue.h"
+#include "toolkit/PaintManagerUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 namespace {
@@ -80,6 +82,20 @@ void CLabelUI::SetTextPadding(RECT padding) {
     DUI_ASSERT_UI_THREAD();
     textPadding_ = padding;
     Invalidate();
+}
+
+DWORD CLabelUI::CurrentTextColor() const { return IsEnabled() ? textColor_ : disabledTextColor_; }
+
+void CLabelUI::PaintText(CRenderEngine& engine) {
+    PaintTextIn(engine, CurrentTextColor(), font_, textPadding_, textStyle_);
+}
+
+void CLabelUI::PaintTextIn(CRenderEngine& engine, DWORD color, int font, const RECT& padding, UINT style) {
+    const CStdString text = GetText();
+    if (text.IsEmpty()) return;
+    const RECT rc{rect_.left + padding.left, rect_.top + padding.top, rect_.right - padding.right,
+                  rect_.bottom - padding.bottom};
+    engine.DrawText(rc, text.Str(), manager_ ? manager_->GetFont(font) : nullptr, color, style);
 }
 
 void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -38,6 +38,11 @@ public:
 
 protected:
     explicit CLabelUI(UINT defaultStyle);
+    void PaintText(CRenderEngine& engine) override;
+    // The colour the text is drawn in now (subclasses add their states).
+    virtual DWORD CurrentTextColor() const;
+    // Draws the text inside the control less `padding`.
+    void PaintTextIn(CRenderEngine& engine, DWORD color, int font, const RECT& padding, UINT style);
 
 private:
     int font_ = 0;

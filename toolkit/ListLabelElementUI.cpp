@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "toolkit/ListUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -30,6 +31,35 @@ bool CListLabelElementUI::IsSelected() const {
 bool CListLabelElementUI::Select() {
     CListUI* list = GetOwnerList();
     return list && list->SelectItem(GetIndex());
+}
+
+void CListLabelElementUI::PaintBkColor(CRenderEngine& engine) {
+    CLabelUI::PaintBkColor(engine);
+    const CListUI* list = GetOwnerList();
+    if (!list) return;
+    if (IsSelected()) {
+        engine.FillRect(rect_, list->GetItemSelectedBkColor());
+    } else if (hot_) {
+        engine.FillRect(rect_, list->GetItemHotBkColor());
+    }
+}
+
+void CListLabelElementUI::PaintText(CRenderEngine& engine) {
+    const CListUI* list = GetOwnerList();
+    if (!list) {
+        CLabelUI::PaintText(engine);
+        return;
+    }
+    // Rows are usually made by code, not the skin: the list's item font,
+    // padding and alignment stand in for theirs.
+    const int font = list->GetItemFont() >= 0 ? list->GetItemFont() : GetFont();
+    PaintTextIn(engine, CurrentTextColor(), font, list->GetItemTextPadding(), list->GetItemTextStyle());
+}
+
+DWORD CListLabelElementUI::CurrentTextColor() const {
+    const CListUI* list = GetOwnerList();
+    if (list && IsEnabled()) return list->GetItemTextColor();
+    return CLabelUI::CurrentTextColor();
 }
 
 void CListLabelElementUI::DoEvent(TEventUI& event) {

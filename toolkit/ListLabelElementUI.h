@@ -24,6 +24,13 @@ public:
 
     void DoEvent(TEventUI& event) override;
 
+protected:
+    // Rows take their colours from their list: hover and selection
+    // backgrounds, and the list's item text colour.
+    void PaintBkColor(CRenderEngine& engine) override;
+    void PaintText(CRenderEngine& engine) override;
+    DWORD CurrentTextColor() const override;
+
 private:
     bool hot_ = false;
 };

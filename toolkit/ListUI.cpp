@@ -5,6 +5,7 @@
 #include <string>
 
 #include "toolkit/AttributeValue.h"
+#include "toolkit/LabelUI.h"
 
 namespace DuiLib {
 
@@ -48,6 +49,20 @@ void CListUI::SetItemHeight(int height) {
     DUI_ASSERT_UI_THREAD();
     itemHeight_ = height > 0 ? height : 22;
     SetPos(GetPos());
+}
+
+CListUI::CListUI() : itemTextStyle_(DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS) {}
+
+void CListUI::SetItemFont(int font) {
+    DUI_ASSERT_UI_THREAD();
+    itemFont_ = font < -1 ? -1 : font;
+    Invalidate();
+}
+
+void CListUI::SetItemTextPadding(RECT padding) {
+    DUI_ASSERT_UI_THREAD();
+    itemTextPadding_ = padding;
+    Invalidate();
 }
 
 void CListUI::SetItemColors(DWORD text, DWORD hotBk, DWORD selectedBk) {
@@ -123,6 +138,18 @@ void CListUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         if (ParseColorValue(value, color)) SetItemColors(itemTextColor_, color, itemSelectedBkColor_);
     } else if (n == L"itemselectedbkcolor") {
         if (ParseColorValue(value, color)) SetItemColors(itemTextColor_, itemHotBkColor_, color);
+    } else if (n == L"itemfont") {
+        if (ParseIntValue(value, number) && number >= -1) SetItemFont(static_cast<int>(number));
+    } else if (n == L"itemtextpadding") {
+        RECT rc;
+        if (ParseRectValue(value, rc)) SetItemTextPadding(rc);
+    } else if (n == L"itemalign") {
+        UINT style = itemTextStyle_ & ~(DT_CENTER | DT_RIGHT);
+        if (std::wstring(value) == L"center") style |= DT_CENTER;
+        else if (std::wstring(value) == L"right") style |= DT_RIGHT;
+        else if (std::wstring(value) != L"left") return;
+        itemTextStyle_ = style;
+        Invalidate();
     } else {
         CVerticalLayoutUI::SetAttribute(name, value);
     }

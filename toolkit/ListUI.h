@@ -11,6 +11,7 @@ namespace DuiLib {
 
 class CListUI : public CVerticalLayoutUI {
 public:
+    CListUI();
     const wchar_t* GetClass() const override;
     void* GetInterface(const wchar_t* name) override;
 
@@ -27,6 +28,13 @@ public:
     DWORD GetItemHotBkColor() const { return itemHotBkColor_; }
     DWORD GetItemSelectedBkColor() const { return itemSelectedBkColor_; }
     void SetItemColors(DWORD text, DWORD hotBk, DWORD selectedBk);
+    // How rows draw their text: font number (-1: each row's own), padding
+    // and DT_* style (default left, vertically centred, one line, ellipsis).
+    int GetItemFont() const { return itemFont_; }
+    void SetItemFont(int font);
+    RECT GetItemTextPadding() const { return itemTextPadding_; }
+    void SetItemTextPadding(RECT padding);
+    UINT GetItemTextStyle() const { return itemTextStyle_; }
 
     int GetScrollPos() const { return scrollPos_; }
     void SetScrollPos(int pos);  // clamped to the rows' extent
@@ -47,6 +55,9 @@ private:
     DWORD itemTextColor_ = 0xFF000000;
     DWORD itemHotBkColor_ = 0;
     DWORD itemSelectedBkColor_ = 0;
+    int itemFont_ = -1;
+    RECT itemTextPadding_;
+    UINT itemTextStyle_;
 };
 
 }  // namespace DuiLib

@@ -6,6 +6,7 @@
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/PaintManagerUI.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -68,6 +69,33 @@ void COptionUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
     CButtonUI::SetManager(manager, parent);
     // A skin may select several options of one group; the first in tree order wins.
     if (selected_) ClearGroupOthers();
+}
+
+void COptionUI::PaintBkColor(CRenderEngine& engine) {
+    if (selected_ && selectedBkColor_ != 0) {
+        CLabelUI::PaintBkColor(engine);
+        engine.FillRect(rect_, selectedBkColor_);
+        return;
+    }
+    CButtonUI::PaintBkColor(engine);
+}
+
+void COptionUI::PaintStatusImage(CRenderEngine& engine) {
+    if (selected_ && IsEnabled() && (!selectedImage_.IsEmpty() || !selectedHotImage_.IsEmpty())) {
+        const bool hot = IsHot() || IsPushed();
+        const CStdString& image = (hot && !selectedHotImage_.IsEmpty()) || selectedImage_.IsEmpty()
+                                      ? selectedHotImage_
+                                      : selectedImage_;
+        engine.DrawImage(rect_, image.Str());
+    } else {
+        CButtonUI::PaintStatusImage(engine);
+    }
+    engine.DrawImage(rect_, foreImage_.Str());
+}
+
+DWORD COptionUI::CurrentTextColor() const {
+    if (selected_ && IsEnabled() && selectedTextColor_ != 0) return selectedTextColor_;
+    return CButtonUI::CurrentTextColor();
 }
 
 void COptionUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -32,6 +32,11 @@ public:
     void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
 
+protected:
+    void PaintBkColor(CRenderEngine& engine) override;
+    void PaintStatusImage(CRenderEngine& engine) override;
+    DWORD CurrentTextColor() const override;
+
 private:
     void ClearGroupOthers();
 

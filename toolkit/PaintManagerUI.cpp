@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/PaintTarget.h"
 #include "platform/TickCount.h"
 #include "platform/Window.h"
+#include "toolkit/RenderEngine.h"
 #include "toolkit/UIResources.h"
 
 namespace DuiLib {
@@ -156,6 +158,13 @@ void CPaintManagerUI::NeedUpdate() {
     platform::InvalidateRect(hwnd_, nullptr, false);
 }
 
+void CPaintManagerUI::Paint(wxDC& dc, const RECT& update) {
+    if (!root_ || !root_->IsVisible()) return;
+    CRenderEngine engine(dc, update);
+    if (!engine.IsValid()) return;
+    root_->DoPaint(&engine, update);
+}
+
 CControlUI* CPaintManagerUI::GetHotControl() const { return hot_.Get(); }
 
 CControlUI* CPaintManagerUI::GetPushedControl() const { return pushed_.Get(); }
@@ -274,11 +283,16 @@ bool CPaintManagerUI::HandleOwnMessage(UINT msg, WPARAM wParam, LPARAM lParam, L
             if (wParam != SIZE_MINIMIZED) NeedUpdate();
             return false;
         case WM_PAINT: {
-            // The desktop backend passes its drawing surface in wParam.
+            // The desktop backend passes its drawing surface in wParam;
+            // without one the tree is still walked (nothing is drawn).
             if (root_ && root_->IsVisible()) {
-                RECT client;
-                platform::GetClientRect(hwnd_, &client);
-                root_->DoPaint(reinterpret_cast<void*>(wParam), client);
+                if (auto* target = reinterpret_cast<platform::PaintTarget*>(wParam); target && target->dc) {
+                    Paint(*target->dc, target->update);
+                } else {
+                    RECT client;
+                    platform::GetClientRect(hwnd_, &client);
+                    root_->DoPaint(nullptr, client);
+                }
             }
             result = 0;
             return true;

@@ -19,6 +19,8 @@
 #include "toolkit/Notify.h"
 #include "toolkit/StdString.h"
 
+class wxDC;
+
 namespace DuiLib {
 
 // A <Font> of the skin: stored for the drawing code.
@@ -103,6 +105,9 @@ public:
     // handler that destroyed the window: the caller must return at once.
     bool MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    // Draws the part `update` of the tree on `dc` (client coordinates): the
+    // desktop paint and offscreen pictures (skin preview) both use it.
+    void Paint(wxDC& dc, const RECT& update);
     // Asks the window to repaint part of its client area.
     void Invalidate(const RECT& rect);
     // Lays the whole tree out again over the client area.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "toolkit/AttributeValue.h"
+#include "toolkit/RenderEngine.h"
 
 namespace DuiLib {
 
@@ -44,6 +45,34 @@ void CProgressUI::SetForeImage(const wchar_t* image) {
     Invalidate();
 }
 
+void CProgressUI::SetForeColor(DWORD color) {
+    DUI_ASSERT_UI_THREAD();
+    foreColor_ = color;
+    Invalidate();
+}
+
+RECT CProgressUI::GetFilledRect() const {
+    if (max_ <= min_) return RECT{rect_.left, rect_.top, rect_.left, rect_.bottom};
+    const double fraction = static_cast<double>(GetValue() - min_) / static_cast<double>(max_ - min_);
+    RECT filled = rect_;
+    if (horizontal_) {
+        filled.right = rect_.left + static_cast<long>(static_cast<double>(rect_.Width()) * fraction);
+    } else {
+        filled.top = rect_.bottom - static_cast<long>(static_cast<double>(rect_.Height()) * fraction);
+    }
+    return filled;
+}
+
+void CProgressUI::PaintStatusImage(CRenderEngine& engine) {
+    const RECT filled = GetFilledRect();
+    if (filled.Width() <= 0 || filled.Height() <= 0) return;
+    // The fore image spans the whole bar and is uncovered as the value
+    // grows, so its pattern never squeezes.
+    engine.PushClip(filled);
+    if (!engine.DrawImage(rect_, foreImage_.Str())) engine.FillRect(rect_, foreColor_);
+    engine.PopClip();
+}
+
 void CProgressUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     if (!name || !value) return;
     const std::wstring n(name);
@@ -59,6 +88,9 @@ void CProgressUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         if (ParseBoolValue(value, flag)) horizontal_ = flag;
     } else if (n == L"foreimage") {
         SetForeImage(value);
+    } else if (n == L"forecolor") {
+        DWORD color = 0;
+        if (ParseColorValue(value, color)) SetForeColor(color);
     } else {
         CLabelUI::SetAttribute(name, value);
     }

@@ -22,8 +22,16 @@ public:
     bool IsHorizontal() const { return horizontal_; }
     const CStdString& GetForeImage() const { return foreImage_; }
     void SetForeImage(const wchar_t* image);
+    // Fill colour of the done part, used when there is no fore image.
+    DWORD GetForeColor() const { return foreColor_; }
+    void SetForeColor(DWORD color);
+    // The done part of the bar in client coordinates (empty at the minimum).
+    RECT GetFilledRect() const;
 
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+
+protected:
+    void PaintStatusImage(CRenderEngine& engine) override;
 
 private:
     int min_ = 0;
@@ -31,6 +39,7 @@ private:
     int value_ = 0;
     bool horizontal_ = true;
     CStdString foreImage_;
+    DWORD foreColor_ = 0;
 };
 
 }  // namespace DuiLib

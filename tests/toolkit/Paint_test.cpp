@@ -70,11 +70,12 @@ TEST_F(PaintTest, PaintVisitsVisibleControlsBottomToTop) {
       </ProbeBox></Window>)", nullptr, &factory, &pm, nullptr);
     ASSERT_NE(root, nullptr);
     ASSERT_TRUE(pm.AttachDialog(root));
-    int surface = 0;
+    // Headless there is no surface: the tree is walked with a null context.
+    g_context = &g_painted;
     LRESULT result = -1;
-    EXPECT_TRUE(pm.MessageHandler(WM_PAINT, reinterpret_cast<WPARAM>(&surface), 0, result));
+    EXPECT_TRUE(pm.MessageHandler(WM_PAINT, 0, 0, result));
     EXPECT_EQ(g_painted, (std::vector<std::wstring>{L"root", L"a", L"b", L"floatFirst", L"floatLast"}));
-    EXPECT_EQ(g_context, &surface);
+    EXPECT_EQ(g_context, nullptr);
     // Hit testing agrees with the paint order: the last painted is on top.
     EXPECT_EQ(pm.FindControl(POINT{7, 7})->GetName(), L"floatLast");
     platform::DestroyWindow(hwnd);

@@ -1,0 +1,104 @@
+#include "toolkit/WebViewBrowser.h"
+
+#include <algorithm>
+
+#include "platform/DesktopBackend.h"
+#include "platform/Window.h"
+
+namespace DuiLib {
+
+CWebViewBrowser::~CWebViewBrowser() {
+    if (frame_) frame_->Unbind(wxEVT_SHOW, &CWebViewBrowser::OnWindowShown, this);
+    if (view_) {
+        view_->Unbind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
+        view_->Unbind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
+        view_->Destroy();
+    }
+}
+
+unsigned long CWebViewBrowser::Release() {
+    const unsigned long left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+platform::HRESULT CWebViewBrowser::Navigate(const wchar_t* url) {
+    if (!url || !*url) return platform::E_FAIL;
+    location_ = url;
+    loaded_ = false;
+    failed_ = false;
+    if (view_) {
+        Place();
+        view_->LoadURL(wxString(location_));
+    } else {
+        EnsureView();
+    }
+    return platform::S_OK;
+}
+
+void CWebViewBrowser::SetBounds(HWND window, const RECT& rect, bool visible) {
+    rect_ = rect;
+    visible_ = visible;
+    if (window != window_) BindWindow(window);
+    EnsureView();
+    Place();
+}
+
+bool CWebViewBrowser::IsPageShown() const { return view_ && view_->IsShown() && loaded_ && !failed_; }
+
+void CWebViewBrowser::BindWindow(HWND window) {
+    if (frame_) frame_->Unbind(wxEVT_SHOW, &CWebViewBrowser::OnWindowShown, this);
+    if (view_) view_->Destroy();
+    view_ = nullptr;
+    window_ = window;
+    frame_ = platform::NativeWindowOf(window);
+    if (frame_) frame_->Bind(wxEVT_SHOW, &CWebViewBrowser::OnWindowShown, this);
+}
+
+void CWebViewBrowser::OnWindowShown(wxShowEvent& event) {
+    event.Skip();
+    if (event.IsShown()) EnsureView();
+}
+
+void CWebViewBrowser::EnsureView() {
+    if (view_ || !frame_ || location_.empty() || !platform::IsWindowVisible(window_)) return;
+    wxWebView* view = wxWebView::New();
+    // Hidden until its page is there; the window's own drawing shows meanwhile.
+    view->Hide();
+    if (!view->Create(frame_, wxID_ANY, wxString(location_), wxPoint(static_cast<int>(rect_.left), static_cast<int>(rect_.top)),
+                      wxSize(std::max<int>(static_cast<int>(rect_.Width()), 1), std::max<int>(static_cast<int>(rect_.Height()), 1)))) {
+        view->Destroy();
+        return;
+    }
+    view->EnableContextMenu(false);
+    view->Bind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
+    view->Bind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
+    view_ = view;
+    Place();
+}
+
+void CWebViewBrowser::Place() {
+    if (!view_) return;
+    view_->SetSize(static_cast<int>(rect_.left), static_cast<int>(rect_.top), std::max<int>(static_cast<int>(rect_.Width()), 1),
+                   std::max<int>(static_cast<int>(rect_.Height()), 1));
+    const bool show = visible_ && loaded_ && !failed_ && rect_.Width() > 0 && rect_.Height() > 0;
+    if (view_->IsShown() != show) view_->Show(show);
+}
+
+void CWebViewBrowser::OnLoaded(wxWebViewEvent& event) {
+    event.Skip();
+    // Sub-frames report their own loads; only the page itself counts.
+    if (!failed_) loaded_ = true;
+    Place();
+}
+
+void CWebViewBrowser::OnError(wxWebViewEvent& event) {
+    event.Skip();
+    // A load replaced by a newer one is not a failure of the page.
+    if (event.GetInt() == wxWEBVIEW_NAV_ERR_USER_CANCELLED) return;
+    failed_ = true;
+    loaded_ = false;
+    Place();
+}
+
+}  // namespace DuiLib
