@@ -226,6 +226,20 @@ TEST_F(LauncherFrameTest, SystemCommands) {
         EXPECT_EQ(platform::SendMessageW(hwnd, WM_NCCALCSIZE, 0, 0), 0);
         EXPECT_EQ(platform::SendMessageW(hwnd, WM_NCACTIVATE, 0, 0), 1);
         EXPECT_EQ(platform::SendMessageW(hwnd, WM_NCACTIVATE, 1, 0), 0);
+        // Mouse activation keeps the default answer (activate), here and in a panel.
+        EXPECT_EQ(platform::SendMessageW(hwnd, WM_MOUSEACTIVATE, 0, 0), 1);
+        EXPECT_EQ(platform::SendMessageW(frame.newsWnd.Hwnd(), WM_MOUSEACTIVATE, 0, 0), 1);
+
+        // A display that never accepts true colour: asked a few times once,
+        // then left alone however often the window repaints its frame.
+        display.mode.bitsPerPixel = 16;
+        display.refuseChanges = true;
+        const int requestsBefore = display.changeRequests;
+        for (int i = 0; i < 100; ++i) platform::SendMessageW(hwnd, WM_NCPAINT, 1, 0);
+        platform::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_GT(display.changeRequests, requestsBefore);
+        EXPECT_LE(display.changeRequests - requestsBefore, 5);
+        EXPECT_EQ(display.mode.bitsPerPixel, 16u);
     });
 }
 
