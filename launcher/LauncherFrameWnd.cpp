@@ -5,6 +5,10 @@
 #include <new>
 
 #include "launcher/config/LauncherIni.h"
+#include "launcher/game/GameLaunch.h"
+#include "launcher/serverlist/ServerListDocument.h"
+#include "launcher/serverlist/UIServerListWnd.h"
+#include "launcher/serverlist/UIUpdateWnd.h"
 #include "launcher/windows/UIBackGroundWnd.h"
 #include "launcher/windows/UINews2Wnd.h"
 #include "launcher/windows/UINewsWnd.h"
@@ -88,13 +92,17 @@ void LauncherFrameWnd::OnWindowInit() {
     if (!OpenChild(newsWnd, offsets.news)) return;
     if (!OpenChild(news2Wnd, offsets.news2)) return;
     if (!OpenChild(topWnd, offsets.top)) return;
-    // The update pane goes here: OpenChild(updateWnd, offsets.update).
+    if (!OpenChild(updateWnd, offsets.update)) return;
     if (!OpenChild(registerWnd, offsets.popup)) return;
     if (registerWnd) registerWnd->ShowWindow(false, true);
-    // The server-list pop-up goes here: OpenChild(serverListWnd, offsets.popup), then hidden.
+    if (!OpenChild(serverListWnd, offsets.popup)) return;
+    if (serverListWnd) serverListWnd->ShowWindow(false, true);
 
-    const std::wstring serverList = config.appDir + L"ServerList.xml";
-    (void)serverList;  // the update pane shows it once it exists
+    // A list of 3 bytes or less waits for the download.
+    if (IsUsableLocalServerList(config.appDir + L"ServerList.xml")) {
+        serverListFile = L"ServerList.xml";
+        UIUpdateWnd::LoadServerList(updateWnd.get());
+    }
     serverListRequest = true;
     windowReady = true;
     readyTick = platform::GetTickCount();
@@ -127,6 +135,8 @@ void LauncherFrameWnd::Notify(DuiLib::TNotifyUI& msg) {
         OpenPage(CustomerServiceUrl());
     } else if (sender == gameSetBtn) {
         OpenGameSettings();
+    } else if (sender == enterGameBtn) {
+        RequestEnterGame(*this, sender);
     }
 }
 
@@ -148,7 +158,7 @@ void LauncherFrameWnd::OpenGameSettings() {
 }
 
 void LauncherFrameWnd::FoldServerListPopup() {
-    // The server-list pop-up folds itself here once it exists.
+    if (serverListWnd) serverListWnd->CloseServerListPopup();
 }
 
 void LauncherFrameWnd::MoveChildWindows() {
