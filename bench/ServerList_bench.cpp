@@ -1,0 +1,81 @@
+// Showing a server list in the update pane: LoadServerList on a document of
+// 50 areas x 200 servers (read and parse the file, rebuild the model, fill the
+// pop-up list with area 0's 200 rows, preselect). Aim: under 20 ms.
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include "launcher/LauncherFrameWnd.h"
+#include "launcher/config/SetupStore.h"
+#include "launcher/serverlist/UIServerListWnd.h"
+#include "launcher/serverlist/UIUpdateWnd.h"
+#include "platform/InstallFolder.h"
+#include "platform/Utf8.h"
+#include "platform/Window.h"
+#include "toolkit/ListUI.h"
+#include "toolkit/PaintManagerUI.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Document(int areas, int serversPerArea) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<tarno>\n";
+    int made = 0;
+    for (int a = 0; a < areas; ++a) {
+        xml += "  <area pid=\"" + std::to_string(a + 1) + "\" name=\"电信区" + std::to_string(a + 1) + "\">\n";
+        for (int s = 0; s < serversPerArea; ++s, ++made) {
+            const std::string n = std::to_string(made);
+            xml += "    <server sid=\"" + n + "\" name=\"服务器" + n + "\" address=\"10.0." +
+                   std::to_string(made / 250 % 250) + "." + std::to_string(made % 250) + "\" port=\"" +
+                   std::to_string(7000 + made % 100) + "\" state=\"1\" chargeIp=\"http://pay.example/" + n +
+                   "\"/>\n";
+        }
+        xml += "  </area>\n";
+    }
+    return xml + "</tarno>\n";
+}
+
+void BM_LoadServerList(benchmark::State& state) {
+    const fs::path dir = fs::temp_directory_path() / ("serverlist-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "ServerList.xml", std::ios::binary) << Document(50, 200);
+    std::ofstream(dir / "qx.ini", std::ios::binary) << "[Setup]\r\nServerSid=9999\r\n";
+    platform::SetInstallFolder(platform::ToWide(dir.string()));
+    SetupStore::Instance().Load(platform::ToWide((dir / "qx.ini").string()));
+    const fs::path skins = fs::path(__FILE__).parent_path().parent_path() / "skin" / "default";
+    DuiLib::CPaintManagerUI::SetResourceZip(L"");
+    DuiLib::CPaintManagerUI::SetResourcePath(platform::ToWide(skins.string() + "/").c_str());
+
+    {
+        auto frame = std::make_unique<LauncherFrameWnd>();
+        frame->serverListFile = L"ServerList.xml";
+        auto* pane = new UIUpdateWnd(*frame);
+        frame->updateWnd.Adopt(pane);
+        pane->CreatePopup(nullptr, frame->offsets.update);
+        auto* popup = new UIServerListWnd(*frame);
+        frame->serverListWnd.Adopt(popup);
+        popup->CreatePopup(nullptr, frame->offsets.popup);
+
+        for (auto _ : state) {
+            const bool shown = UIUpdateWnd::LoadServerList(pane);
+            if (!shown || !popup->List() || popup->List()->GetCount() != 200) state.SkipWithError("not shown");
+        }
+        frame->serverListWnd.Destroy();
+        frame->updateWnd.Destroy();
+    }
+    platform::ResetWindowLayer();
+    platform::SetInstallFolder(L"");
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_LoadServerList)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
