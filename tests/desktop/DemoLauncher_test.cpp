@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +113,41 @@ bool ClickControl(const Geometry& origin, const std::string& skinFile, const std
     return true;
 }
 
+// A "#AARRGGBB" colour attribute of control `name` in a layout file.
+bool ControlColour(const std::string& skinFile, const std::string& name, const std::string& attribute, int rgb[3]) {
+    const std::string xml = ReadText(kSkin / skinFile);
+    std::smatch m;
+    if (!std::regex_search(xml, m, std::regex("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>"))) return false;
+    const std::string tag = m.str();
+    if (!std::regex_search(tag, m, std::regex(" " + attribute + "=\"#[0-9A-Fa-f]{2}([0-9A-Fa-f]{6})\""))) return false;
+    const unsigned long value = std::stoul(m[1], nullptr, 16);
+    rgb[0] = static_cast<int>((value >> 16) & 0xFF), rgb[1] = static_cast<int>((value >> 8) & 0xFF),
+    rgb[2] = static_cast<int>(value & 0xFF);
+    return true;
+}
+
+// The colour of one screen pixel in a screenshot file.
+bool PixelAt(const fs::path& shot, int x, int y, int rgb[3]) {
+    const std::string out = testsupport::Capture("convert '" + shot.string() + "' -format '%[fx:int(255*p{" +
+                                                 std::to_string(x) + "," + std::to_string(y) + "}.r)] %[fx:int(255*p{" +
+                                                 std::to_string(x) + "," + std::to_string(y) + "}.g)] %[fx:int(255*p{" +
+                                                 std::to_string(x) + "," + std::to_string(y) + "}.b)]' info: 2>/dev/null");
+    std::istringstream in(out);
+    return static_cast<bool>(in >> rgb[0] >> rgb[1] >> rgb[2]);
+}
+
+// Each channel of `pixel` lies between those of `a` and `b`, give or take `slack`.
+bool Between(const int pixel[3], const int a[3], const int b[3], int slack) {
+    for (int i = 0; i < 3; ++i) {
+        if (pixel[i] < std::min(a[i], b[i]) - slack || pixel[i] > std::max(a[i], b[i]) + slack) return false;
+    }
+    return true;
+}
+
+std::string Rgb(const int c[3]) {
+    return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+}
+
 const Geometry* FindAt(const std::vector<Geometry>& windows, int x, int y, int w, int h) {
     for (const Geometry& g : windows) {
         if (g.x == x && g.y == y && g.w == w && g.h == h) return &g;
@@ -202,6 +238,45 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
                         << "; windows: " << seen.str();
     const Geometry main = *FindAt(windows, mainX, mainY, mainW, mainH);
     const size_t before = windows.size();
+
+    // The screenshot: the main window's background gradient beside the
+    // panels, the enter button's colour near its top edge, a panel's header.
+    const std::string mainSkin = "launcherSkin" + suffix + ".xml";
+    const fs::path shot = dir_.Path() / "screen.png";
+    int l, t, r, b;
+    int bg1[3], bg2[3], enter1[3], enter2[3], head1[3], head2[3], pixel[3];
+    ASSERT_TRUE(ControlColour(mainSkin, "MainRoot", "bkcolor", bg1) && ControlColour(mainSkin, "MainRoot", "bkcolor2", bg2));
+    ASSERT_TRUE(ControlColour(mainSkin, "EnterGameBtn", "bkcolor", enter1) &&
+                ControlColour(mainSkin, "EnterGameBtn", "bkcolor2", enter2));
+    ASSERT_TRUE(ControlColour(panels[0].skin, "Header", "bkcolor", head1) &&
+                ControlColour(panels[0].skin, "Header", "bkcolor2", head2));
+    ASSERT_TRUE(ControlPos(mainSkin, "EnterGameBtn", l, t, r, b));
+    struct Spot {
+        const char* what;
+        int x, y;
+        const int* a;
+        const int* b;
+    };
+    const Spot spots[] = {
+        {"main background", main.x + 12, main.y + mainH / 2, bg1, bg2},
+        {"enter button", main.x + (l + r) / 2, main.y + t + 4, enter1, enter2},
+        {"news header", main.x + static_cast<int>(panels[0].offset.x) + 200, main.y + static_cast<int>(panels[0].offset.y) + 3, head1, head2},
+    };
+    bool drawn = false;
+    WaitFor([&] {
+        // Drawing follows the windows' appearance; give it a moment.
+        testsupport::Capture("import -window root '" + shot.string() + "' 2>/dev/null");
+        for (const Spot& spot : spots) {
+            if (!PixelAt(shot, spot.x, spot.y, pixel) || !Between(pixel, spot.a, spot.b, 12)) return false;
+        }
+        return drawn = true;
+    }, 10);
+    for (const Spot& spot : spots) {
+        ASSERT_TRUE(PixelAt(shot, spot.x, spot.y, pixel)) << spot.what;
+        EXPECT_TRUE(drawn && Between(pixel, spot.a, spot.b, 12))
+            << spot.what << " at " << spot.x << "," << spot.y << " is " << Rgb(pixel) << ", expected between "
+            << Rgb(spot.a) << " and " << Rgb(spot.b);
+    }
 
     // The settings button opens the backdrop and the dialog on it.
     ASSERT_TRUE(ClickControl(main, "launcherSkin" + suffix + ".xml", "GameSetBtn"));
