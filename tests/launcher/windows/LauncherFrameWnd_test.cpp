@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/serverlist/UIServerListWnd.h"
+#include "launcher/serverlist/UIUpdateWnd.h"
 #include "launcher/windows/UINews2Wnd.h"
 #include "launcher/windows/UINewsWnd.h"
 #include "launcher/windows/UIRegisterWnd.h"
@@ -49,6 +51,7 @@ TEST_P(ScreenSizeTest, SkinsUrlsAndPlacesFollowTheScreenClass) {
         for (const Placed& p : {Placed{frame.newsWnd.Hwnd(), offsets.news, L"UINewsFrame", true},
                                 Placed{frame.news2Wnd.Hwnd(), offsets.news2, L"UINews2Frame", true},
                                 Placed{frame.topWnd.Hwnd(), offsets.top, L"UITopFrame", true},
+                                Placed{frame.updateWnd.Hwnd(), offsets.update, L"UIUpdateFrame", true},
                                 Placed{frame.registerWnd.Hwnd(), offsets.popup, L"UIRegisterFrame", false}}) {
             SCOPED_TRACE(platform::ToUtf8(p.className));
             const RECT r = WindowRect(p.hwnd);
@@ -74,7 +77,12 @@ using LauncherFrameTest = LauncherRun;
 
 TEST_F(LauncherFrameTest, MovingTheMainWindowMovesEveryPopupButTheRegisterWindow) {
     Run([&](LauncherFrameWnd& frame) {
-        const HWND popups[] = {frame.newsWnd.Hwnd(), frame.news2Wnd.Hwnd(), frame.topWnd.Hwnd()};
+        ASSERT_TRUE(frame.updateWnd && frame.serverListWnd);
+        // The server-list pop-up open, as the player would have it.
+        ASSERT_TRUE(ClickControl(*frame.updateWnd.get(), L"ServerBtn"));
+        ASSERT_TRUE(platform::IsWindowVisible(frame.serverListWnd.Hwnd()));
+        const HWND popups[] = {frame.newsWnd.Hwnd(), frame.news2Wnd.Hwnd(), frame.topWnd.Hwnd(),
+                               frame.updateWnd.Hwnd(), frame.serverListWnd.Hwnd()};
         std::vector<RECT> before;
         for (HWND h : popups) before.push_back(WindowRect(h));
         const RECT registerBefore = WindowRect(frame.registerWnd.Hwnd());
@@ -100,6 +108,38 @@ TEST_F(LauncherFrameTest, MovingTheMainWindowMovesEveryPopupButTheRegisterWindow
         // Dragging by a button does not move the window.
         platform::InjectDrag(frame.GetHWND(), CentreOf(frame.webBtn), POINT{CentreOf(frame.webBtn).x + 50, 5});
         EXPECT_EQ(WindowRect(frame.GetHWND()), mainAfter);
+    });
+}
+
+TEST_F(LauncherFrameTest, AnyClickOrMouseActivationFoldsTheServerListPopupAway) {
+    Run([&](LauncherFrameWnd& frame) {
+        ASSERT_TRUE(frame.updateWnd && frame.serverListWnd);
+        const HWND popup = frame.serverListWnd.Hwnd();
+        const auto open = [&] {
+            if (!platform::IsWindowVisible(popup)) ClickControl(*frame.updateWnd.get(), L"ServerBtn");
+            return static_cast<bool>(platform::IsWindowVisible(popup));
+        };
+        struct Row {
+            const char* what;
+            std::function<void()> act;
+            bool folds;
+        };
+        const Row rows[] = {
+            {"a main-window button", [&] { ClickControl(frame, L"WebBtn"); }, true},
+            {"mouse activation of the main window",
+             [&] { platform::SendMessageW(frame.GetHWND(), WM_MOUSEACTIVATE, 0, 0); }, true},
+            {"mouse activation of a panel", [&] { platform::SendMessageW(frame.topWnd.Hwnd(), WM_MOUSEACTIVATE, 0, 0); },
+             true},
+            {"mouse activation of the register window",
+             [&] { platform::SendMessageW(frame.registerWnd.Hwnd(), WM_MOUSEACTIVATE, 0, 0); }, false},
+            {"the minimise button", [&] { ClickControl(frame, L"MinBtn"); }, true},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            ASSERT_TRUE(open());
+            row.act();
+            EXPECT_EQ(!platform::IsWindowVisible(popup), row.folds);
+        }
     });
 }
 
