@@ -4,7 +4,10 @@
 // class, opens the run log and reads the whole configuration while its
 // window is created, reacts to its buttons, and holds what the workers share
 // with the UI thread. Its object is owned by the process entry
-// (LauncherMain), never by the window: OnFinalMessage frees nothing.
+// (LauncherMain), never by the window: OnFinalMessage frees nothing. The
+// pop-ups around it (web panels, update pane, register window, server-list
+// pop-up, settings backdrop) own themselves; it holds ChildWindow handles
+// that clear when they go, and destroys their windows at shutdown.
 //
 // UI thread, except the fields marked as shared with workers.
 
