@@ -148,6 +148,7 @@ protected:
     int Run(std::function<void(LauncherFrameWnd&)> whileRunning, bool postQuit = true) {
         LaunchOptions options;
         options.backend = platform::BackendChoice::Headless;
+        options.workerStopTimeoutMs = workerStopTimeoutMs;
         options.onRunning = [whileRunning, postQuit] {
             LauncherFrameWnd* frame = theLauncherFrame;
             if (!frame) {
@@ -186,6 +187,7 @@ protected:
 
     testsupport::TempDir dir_;
     platform::FakeDisplay display;
+    int workerStopTimeoutMs = 1000;  // how long shutdown waits for workers
     std::vector<std::wstring> opened;
 };
 
