@@ -39,7 +39,9 @@ bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
     frame.DestroyPopups();
     frame.CloseRunLog();
     frame.DestroyUpdatePane();
-    wxUninitialize();
+    // wx's thread bookkeeping is torn down with the library: a worker still
+    // running would use it after it is gone, so wx stays up for the exit.
+    if (workersEnded) wxUninitialize();
     return workersEnded;
 }
 
@@ -88,10 +90,12 @@ int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
         (void)frame.release();
     }
     platform::CoUninitialize();
-    curl_global_cleanup();
+    // libcurl's and wx's global clean-ups must not run under a transfer
+    // that may still be going on; the process exit takes care of both then.
+    if (workersEnded) curl_global_cleanup();
 
     platform::ResetWindowLayer();
-    platform::StopWindowBackend();
+    if (workersEnded) platform::StopWindowBackend();
     StopQuitSignalThread();
     return 0;
 }

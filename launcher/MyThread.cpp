@@ -19,8 +19,10 @@ MyThread::MyThread(LauncherFrameWnd* window, ThreadProc proc)
 }
 
 MyThread::~MyThread() {
-    // A thread that never ran its function leaves the group here.
-    if (!entered_) WorkerGroup::Instance().Leave();
+    // The last thing of ours a worker runs: wx deletes a detached thread
+    // after its function returned, and the creator deletes one that failed
+    // to start. Shutdown may tear wx down once every worker has left.
+    WorkerGroup::Instance().Leave();
 }
 
 void MyThread::SetFailureForTesting(Failure failure) { gFailure = failure; }
@@ -39,7 +41,6 @@ wxThreadError MyThread::Run() {
 }
 
 wxThread::ExitCode MyThread::Entry() {
-    entered_ = true;
     RunLogAttachCurrentThread();
     // Exceptions never cross the thread's entry: they are logged, and the
     // worker ends as if its function had returned.
@@ -50,7 +51,6 @@ wxThread::ExitCode MyThread::Entry() {
     } catch (...) {
         RUNLOG_ERROR(L"worker thread ended by an unknown exception");
     }
-    WorkerGroup::Instance().Leave();
     return static_cast<ExitCode>(window_);
 }
 

@@ -29,7 +29,6 @@ protected:
 private:
     LauncherFrameWnd* window_;
     ThreadProc proc_;
-    bool entered_ = false;  // the function started, so Entry leaves the group
 };
 
 // Starts `proc` on a new MyThread. On failure writes `createError` or
