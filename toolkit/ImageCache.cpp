@@ -40,11 +40,7 @@ CImageCache::Entry& CImageCache::Load(const std::wstring& file, bool hasMask, DW
     slot = std::make_unique<Entry>();
     std::string bytes;
     if (!UIResources::ReadResource(file, bytes) || bytes.empty()) return *slot;
-    static const bool handlersReady = [] {
-        wxInitAllImageHandlers();
-        return true;
-    }();
-    (void)handlersReady;
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG) || !wxImage::FindHandler(wxBITMAP_TYPE_JPEG)) wxInitAllImageHandlers();
     // A damaged image is the skin's problem, not the player's: no dialog,
     // no log line per paint; the control simply shows no image.
     wxLogNull quiet;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "DesktopSupport.h"
 #include "platform/Window.h"
 
@@ -16,26 +14,7 @@ public:
     int moves = 0;
 };
 
-// Reads the position and size X reports for the window with `title`.
-bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h) {
-    const std::string out = testsupport::Capture(
-        "xdotool search --sync --limit 1 --name '^" + title +
-        "$' getwindowgeometry --shell 2>/dev/null");
-    std::istringstream lines(out);
-    std::string line;
-    int found = 0;
-    while (std::getline(lines, line)) {
-        auto eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq);
-        const int value = std::stoi(line.substr(eq + 1));
-        if (key == "X") x = value, ++found;
-        if (key == "Y") y = value, ++found;
-        if (key == "WIDTH") w = value, ++found;
-        if (key == "HEIGHT") h = value, ++found;
-    }
-    return found == 4;
-}
+using testsupport::XGeometry;
 
 TEST(DesktopWindowTest, WindowAppearsAtItsScreenPositionWithItsSize) {
     NullProc proc;
