@@ -62,15 +62,6 @@ TEST_F(ServerListPopupTest, SkinWithoutListNeverFails) {
     EXPECT_FALSE(PopupShown());
 }
 
-TEST_F(ServerListPopupTest, WindowClassAndStyle) {
-    Open();
-    EXPECT_EQ(platform::GetClassNameW(popup_->GetHWND()), L"UIServerListFrame");
-    EXPECT_EQ(popup_->GetClassStyle(), 0x80Bu);
-    EXPECT_EQ(platform::GetClassNameW(pane_->GetHWND()), L"UIUpdateFrame");
-    EXPECT_EQ(pane_->GetClassStyle(), 8u);
-    EXPECT_EQ(platform::GetWindowLongW(popup_->GetHWND(), GWL_STYLE) & static_cast<long>(WS_CAPTION), 0);
-}
-
 TEST_F(ServerListPopupTest, ClosingThePaneFirstLeavesNoRowPointingAtItsEntries) {
     WriteList(ListXml({AreaXml("一区", Servers(3))}));
     Open();
