@@ -87,7 +87,8 @@ void CWebViewBrowser::Place() {
 
 void CWebViewBrowser::OnLoaded(wxWebViewEvent& event) {
     event.Skip();
-    // Sub-frames report their own loads; only the page itself counts.
+    // After a failure WebKit loads its own error page and reports that
+    // too; it stays hidden.
     if (!failed_) loaded_ = true;
     Place();
 }

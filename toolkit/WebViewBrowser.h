@@ -29,8 +29,10 @@ public:
     std::wstring GetLocationURL() const override { return location_; }
     void SetBounds(HWND window, const RECT& rect, bool visible) override;
 
-    // Whether the last navigation has shown its page (tests, diagnostics).
+    // Whether the last navigation has shown its page, or failed (tests,
+    // diagnostics).
     bool IsPageShown() const;
+    bool HasFailed() const { return failed_; }
 
 private:
     ~CWebViewBrowser() override;

@@ -69,7 +69,10 @@ bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h) {
 }
 
 std::string XWindowId(const std::string& title) {
-    return Capture("xdotool search --onlyvisible --limit 1 --name '^" + title + "$' 2>/dev/null");
+    // Titles may be UTF-8 only (_NET_WM_NAME), which xdotool's name search
+    // does not read; its getwindowname does.
+    return Capture("for id in $(xdotool search --onlyvisible --class . 2>/dev/null); do "
+                   "[ \"$(xdotool getwindowname $id 2>/dev/null)\" = '" + title + "' ] && { echo $id; break; }; done");
 }
 
 bool CaptureScreen(wxImage& out) {

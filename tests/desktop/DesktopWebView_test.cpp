@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "DesktopSupport.h"
+#include "TestSkinWindow.h"
+#include "platform/Utf8.h"
+#include "platform/Window.h"
+#include "support/TempDir.h"
+#include "toolkit/ActiveXUI.h"
+#include "toolkit/UIResources.h"
+#include "toolkit/WebViewBrowser.h"
+
+namespace {
+
+using desktoptest::TestSkinWindow;
+using testsupport::PixelAt;
+
+constexpr char kPanelSkin[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="240,160">
+  <VerticalLayout bkcolor="#FF800080">
+    <ActiveX name="IE" float="true" pos="20,20,220,140" bkcolor="#FF800080" />
+  </VerticalLayout>
+</Window>)";
+
+// A page server on 127.0.0.1 for the length of a test.
+class PageServer {
+public:
+    PageServer() {
+        server_.Get("/green.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><body style='margin:0;background:#00ff00'></body></html>", "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    ~PageServer() {
+        server_.stop();
+        thread_.join();
+    }
+    std::wstring Url(const char* path) const {
+        return L"http://127.0.0.1:" + std::to_wstring(port_) + platform::ToWide(path);
+    }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// A port nothing listens on: bound, then closed again.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+class DesktopWebViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::WriteFileBytes(dir_ / "panel.xml", kPanelSkin);
+        DuiLib::UIResources::SetResourcePath(dir_.Path().wstring());
+        DuiLib::UIResources::SetResourceZip(L"");
+        panel_ = new TestSkinWindow(L"panel.xml");
+        ASSERT_NE(panel_->Open(nullptr, L"web-panel", 200, 200), nullptr);
+        auto* host = static_cast<DuiLib::CActiveXUI*>(panel_->PaintManager().FindControl(L"IE"));
+        ASSERT_NE(host, nullptr);
+        void* out = nullptr;
+        ASSERT_TRUE(host->GetControl(DuiLib::IID_IWebBrowser2, &out));
+        browser_ = static_cast<DuiLib::IWebBrowser2*>(out);
+    }
+    void TearDown() override {
+        if (browser_) browser_->Release();
+        platform::ResetWindowLayer();
+        DuiLib::UIResources::SetResourcePath(L"");
+    }
+
+    testsupport::TempDir dir_;
+    TestSkinWindow* panel_ = nullptr;
+    DuiLib::IWebBrowser2* browser_ = nullptr;
+};
+
+TEST_F(DesktopWebViewTest, ShowsThePageOfALocalServerInTheControlsRectangle) {
+    PageServer server;
+    auto* view = dynamic_cast<DuiLib::CWebViewBrowser*>(browser_);
+    ASSERT_NE(view, nullptr) << "the desktop hosts a real web view";
+    EXPECT_EQ(browser_->Navigate(server.Url("/green.html").c_str()), platform::S_OK);
+    wxImage screen;
+    EXPECT_TRUE(testsupport::PumpUntilScreen(
+        [](const wxImage& image) { return PixelAt(image, 200 + 120, 200 + 80) == 0x00FF00; }, screen, 30000))
+        << "page colour inside the control";
+    EXPECT_EQ(PixelAt(screen, 200 + 10, 200 + 10), 0x800080) << "the skin around the control";
+    EXPECT_EQ(PixelAt(screen, 200 + 21, 200 + 21), 0x00FF00) << "the view covers the control exactly";
+    EXPECT_EQ(PixelAt(screen, 200 + 19, 200 + 21), 0x800080);
+    EXPECT_TRUE(view->IsPageShown());
+}
+
+TEST_F(DesktopWebViewTest, PageThatFailsToLoadLeavesTheSkinBackground) {
+    auto* view = dynamic_cast<DuiLib::CWebViewBrowser*>(browser_);
+    ASSERT_NE(view, nullptr);
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/missing.html";
+    EXPECT_EQ(browser_->Navigate(url.c_str()), platform::S_OK) << "loading is asynchronous";
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return view->HasFailed(); }, 30000));
+    testsupport::PumpUntil([] { return false; }, 300);
+    wxImage screen;
+    ASSERT_TRUE(testsupport::CaptureScreen(screen));
+    EXPECT_EQ(PixelAt(screen, 200 + 120, 200 + 80), 0x800080) << "no error page over the skin";
+    EXPECT_FALSE(view->IsPageShown());
+    EXPECT_EQ(testsupport::Capture("xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l"), "1")
+        << "no dialog besides the panel";
+}
+
+}  // namespace
