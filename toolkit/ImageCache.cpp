@@ -56,7 +56,8 @@ const wxImage* CImageCache::Image(const std::wstring& file, bool hasMask, DWORD 
     return entry.decoded ? &entry.image : nullptr;
 }
 
-const wxGraphicsBitmap* CImageCache::Bitmap(const std::wstring& file, bool hasMask, DWORD mask, const RECT& source) {
+const wxGraphicsBitmap* CImageCache::Bitmap(const std::wstring& file, bool hasMask, DWORD mask, const RECT& source,
+                                            SIZE size) {
     Entry& entry = Load(file, hasMask, mask);
     if (!entry.decoded) return nullptr;
     RECT part = source;
@@ -64,17 +65,22 @@ const wxGraphicsBitmap* CImageCache::Bitmap(const std::wstring& file, bool hasMa
     if (part.left < 0 || part.top < 0 || part.right > entry.image.GetWidth() || part.bottom > entry.image.GetHeight()) {
         return nullptr;
     }
+    if (size.cx <= 0 || size.cy <= 0) size = SIZE{part.Width(), part.Height()};
     const std::wstring key = std::to_wstring(part.left) + L"," + std::to_wstring(part.top) + L"," +
-                             std::to_wstring(part.right) + L"," + std::to_wstring(part.bottom);
+                             std::to_wstring(part.right) + L"," + std::to_wstring(part.bottom) + L" " +
+                             std::to_wstring(size.cx) + L"x" + std::to_wstring(size.cy);
     auto it = entry.parts.find(key);
     if (it != entry.parts.end()) return &it->second;
-    wxGraphicsRenderer* renderer = wxGraphicsRenderer::GetDefaultRenderer();
     const bool whole = part.left == 0 && part.top == 0 && part.right == entry.image.GetWidth() &&
                        part.bottom == entry.image.GetHeight();
     wxImage piece = whole ? entry.image
                           : entry.image.GetSubImage(wxRect(static_cast<int>(part.left), static_cast<int>(part.top),
                                                            static_cast<int>(part.Width()),
                                                            static_cast<int>(part.Height())));
+    if (size.cx != part.Width() || size.cy != part.Height()) {
+        piece = piece.Scale(static_cast<int>(size.cx), static_cast<int>(size.cy), wxIMAGE_QUALITY_HIGH);
+    }
+    wxGraphicsRenderer* renderer = wxGraphicsRenderer::GetDefaultRenderer();
     auto [inserted, ok] = entry.parts.emplace(key, renderer->CreateBitmapFromImage(piece));
     (void)ok;
     return &inserted->second;

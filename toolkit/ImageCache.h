@@ -27,10 +27,13 @@ public:
     // The whole image `file` with `mask` (if set) turned transparent, or
     // null when it is missing or undecodable. Valid until Clear.
     const wxImage* Image(const std::wstring& file, bool hasMask, DWORD mask);
-    // The part `source` of the image as a bitmap for the default renderer;
-    // an empty `source` means all of it. Null when the image is missing or
-    // `source` lies outside it.
-    const wxGraphicsBitmap* Bitmap(const std::wstring& file, bool hasMask, DWORD mask, const RECT& source);
+    // The part `source` of the image scaled to `size`, as a bitmap for the
+    // default renderer; an empty `source` means all of it, an empty `size`
+    // its own size. Scaled once per size and kept, so drawing is always
+    // pixel for pixel (no seams between nine-patch pieces). Null when the
+    // image is missing or `source` lies outside it.
+    const wxGraphicsBitmap* Bitmap(const std::wstring& file, bool hasMask, DWORD mask, const RECT& source,
+                                   SIZE size = SIZE{});
 
     // Forgets every decoded image (a new skin archive was chosen).
     void Clear();
@@ -41,7 +44,7 @@ private:
     struct Entry {
         bool decoded = false;
         wxImage image;
-        std::map<std::wstring, wxGraphicsBitmap> parts;  // by "l,t,r,b"
+        std::map<std::wstring, wxGraphicsBitmap> parts;  // by "l,t,r,b wxh"
     };
     Entry& Load(const std::wstring& file, bool hasMask, DWORD mask);
 

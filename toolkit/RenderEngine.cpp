@@ -128,18 +128,14 @@ bool CRenderEngine::DrawImage(const RECT& rc, const std::wstring& imageValue) {
     const long sy[4] = {src.top, src.top + t, src.bottom - b, src.bottom};
     const long dx[4] = {dst.left, dst.left + l, dst.right - r, dst.right};
     const long dy[4] = {dst.top, dst.top + t, dst.bottom - b, dst.bottom};
-    // Stretched nine-patch pieces are sampled without smoothing: smoothing
-    // blends each piece's edge with the transparency beyond it and leaves
-    // seams between the pieces. Plain pictures are scaled smoothly.
-    const bool ninePatch = l > 0 || r > 0 || t > 0 || b > 0;
-    gc_->SetInterpolationQuality(ninePatch ? wxINTERPOLATION_NONE : wxINTERPOLATION_GOOD);
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
             const RECT part{sx[col], sy[row], sx[col + 1], sy[row + 1]};
             const RECT to{dx[col], dy[row], dx[col + 1], dy[row + 1]};
             if (part.Width() <= 0 || part.Height() <= 0 || to.Width() <= 0 || to.Height() <= 0) continue;
             if (!RectsIntersect(to, GetClip())) continue;
-            const wxGraphicsBitmap* bitmap = cache.Bitmap(spec.file, spec.hasMask, spec.mask, part);
+            const wxGraphicsBitmap* bitmap =
+                cache.Bitmap(spec.file, spec.hasMask, spec.mask, part, SIZE{to.Width(), to.Height()});
             if (!bitmap) continue;
             gc_->DrawBitmap(*bitmap, static_cast<double>(to.left), static_cast<double>(to.top),
                             static_cast<double>(to.Width()), static_cast<double>(to.Height()));

@@ -128,10 +128,6 @@ bool PreviewWindow::WriteScreenshot(const std::wstring& path) {
         dc.Clear();
         manager_.Paint(dc, client);
     }
-    static const bool handlers = [] {
-        wxInitAllImageHandlers();
-        return true;
-    }();
-    (void)handlers;
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxInitAllImageHandlers();
     return bitmap.ConvertToImage().SaveFile(wxString(path), wxBITMAP_TYPE_PNG);
 }
