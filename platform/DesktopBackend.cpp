@@ -133,10 +133,28 @@ void DesktopBackend::VisibilityChanged(WindowState& w) {
         return;
     }
     if (frame->IsIconized() && !w.minimized) frame->Iconize(false);
-    if (frame->IsShown() != w.visible) {
-        frame->Show(w.visible);
-        if (w.visible) RaiseOwned(w.hwnd);
-    }
+    if (frame->IsShownByLayer() == w.visible) return;
+    // wxGTK may set its own shown flag again when the map event of an earlier
+    // show arrives after a hide (a pop-up hidden right after creation); a
+    // Show that agrees with that flag does nothing, and the window would
+    // never appear (or never go). Set the flag to the opposite first so the
+    // request always reaches GTK.
+    frame->wxWindowBase::Show(!w.visible);
+    frame->Show(w.visible);
+    frame->SetShownByLayer(w.visible);
+    if (!w.visible) return;
+    // GTK may map a window that was moved while hidden at the place it was
+    // last mapped; moving it once it is shown puts it where the layer has it.
+    // The position is read when the move runs, in case the layer moved the
+    // window again meanwhile; a nudge makes wx pass the move on even where
+    // its cached position already agrees.
+    frame->CallAfter([frame] {
+        if (!frame->Handle()) return;
+        const wxPoint where = frame->WantedPosition();
+        frame->Move(where.x + 1, where.y);
+        frame->Move(where);
+    });
+    RaiseOwned(w.hwnd);
 }
 
 void DesktopBackend::GeometryChanged(WindowState& w) {

@@ -81,19 +81,15 @@ void DesktopFrame::OnCaptureLost(wxMouseCaptureLostEvent&) {
 
 void DesktopFrame::OnMove(wxMoveEvent& event) {
     event.Skip();
-    if (!hwnd_) return;
-    // A move the layer did not ask for (window manager placement or a
-    // keyboard move) becomes the layer's truth, with WM_MOVE to the proc.
-    RECT r;
-    if (!platform::GetWindowRect(hwnd_, &r)) return;
-    const wxPoint pos = GetPosition();
-    if (pos.x != r.left || pos.y != r.top) {
-        if (!IsShownOnScreen()) return;
-        if (pos == wanted_) return;
-        platform::MoveWindow(hwnd_, pos.x, pos.y, static_cast<int>(r.Width()), static_cast<int>(r.Height()),
-                   false);
-        wanted_ = pos;
-    }
+    // The layer's position is the truth: windows move only by the layer
+    // (caption drags included). A native position that differs comes from
+    // the window manager's placement or from GTK reporting where a window
+    // hidden and moved before it was first mapped used to be; both are
+    // undone rather than adopted, once the frame is on screen.
+    if (!hwnd_ || !IsShownOnScreen() || GetPosition() == wanted_) return;
+    CallAfter([this] {
+        if (hwnd_ && IsShownOnScreen() && GetPosition() != wanted_) Move(wanted_);
+    });
 }
 
 void DesktopFrame::OnShow(wxShowEvent& event) {

@@ -20,6 +20,11 @@ public:
     // Where the layer wants the frame; reapplied once it is mapped because
     // window managers may ignore the position given at creation.
     void SetWantedPosition(const wxPoint& pos) { wanted_ = pos; }
+    wxPoint WantedPosition() const { return wanted_; }
+    // Whether the layer last showed (true) or hid the frame; wx's own flag
+    // can disagree for a moment while GTK delivers map events.
+    bool IsShownByLayer() const { return shownByLayer_; }
+    void SetShownByLayer(bool shown) { shownByLayer_ = shown; }
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -33,6 +38,7 @@ private:
 
     HWND hwnd_;
     wxPoint wanted_;
+    bool shownByLayer_ = false;
 };
 
 }  // namespace platform

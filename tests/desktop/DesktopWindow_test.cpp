@@ -39,3 +39,27 @@ TEST(DesktopWindowTest, WindowAppearsAtItsScreenPositionWithItsSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regression: a pop-up hidden right after it was created (as the launcher
+// does with its server list) and moved while hidden must appear, at the
+// layer's position, when it is shown again.
+TEST(DesktopWindowTest, PopupHiddenAtCreationAppearsWhereItWasMovedWhenShown) {
+    NullProc ownerProc, popupProc;
+    HWND owner = platform::CreateWindowExW(0, L"UIOwnerFrame", L"owner-window", WS_POPUP | WS_VISIBLE,
+                                           50, 50, 400, 300, nullptr, &ownerProc);
+    HWND popup = platform::CreateWindowExW(0, L"UIPopupFrame", L"hidden-popup", WS_POPUP | WS_VISIBLE,
+                                           60, 60, 120, 80, owner, &popupProc);
+    platform::ShowWindow(popup, SW_HIDE);
+    testsupport::PumpUntil([] { return false; }, 300);  // let GTK deliver the late map events
+    platform::SetWindowPos(popup, nullptr, 200, 150, -1, -1, SWP_NOSIZE | SWP_NOZORDER);
+    platform::ShowWindow(popup, SW_SHOW);
+    int x = -1, y = -1, w = -1, h = -1;
+    EXPECT_TRUE(testsupport::PumpUntil([&] {
+        return testsupport::XGeometry("hidden-popup", x, y, w, h) && x == 200 && y == 150;
+    })) << "at " << x << "," << y;
+    platform::DestroyWindow(owner);
+}
+
+}  // namespace
