@@ -1,8 +1,10 @@
 #include "launcher/QuitSignals.h"
 
-#include <pthread.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <system_error>
 #include <thread>
 
@@ -10,43 +12,63 @@
 
 namespace {
 
-// SIGUSR2 is private to this thread: it only tells the waiter to end.
-constexpr int kStopSignal = SIGUSR2;
+// The handler only writes one byte into a pipe (async-signal-safe); a
+// thread of ours reads it and posts the quit message. Libraries start
+// threads with their own signal masks (the web view does), so the signal
+// may arrive on any thread: a handler, unlike sigwait, catches it there too.
+constexpr char kQuitByte = 'q';
+constexpr char kStopByte = 's';
 
+int gPipe[2] = {-1, -1};
 std::thread gWaiter;
+struct sigaction gPreviousInt;
+struct sigaction gPreviousTerm;
 
-sigset_t WaitedSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, kStopSignal);
-    return set;
+void OnQuitSignal(int) {
+    const int saved = errno;
+    const char byte = kQuitByte;
+    [[maybe_unused]] const auto written = write(gPipe[1], &byte, 1);
+    errno = saved;
 }
 
 }  // namespace
 
 bool StartQuitSignalThread() {
     if (gWaiter.joinable()) return true;
-    sigset_t set = WaitedSignals();
-    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+    if (pipe2(gPipe, O_CLOEXEC) != 0) return false;
     try {
-        gWaiter = std::thread([set] {
+        gWaiter = std::thread([] {
             for (;;) {
-                int signal = 0;
-                if (sigwait(&set, &signal) != 0) continue;
-                if (signal == kStopSignal) return;
+                char byte = 0;
+                const ssize_t got = read(gPipe[0], &byte, 1);
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0 || byte == kStopByte) return;
                 platform::PostQuitMessage(0);
             }
         });
     } catch (const std::system_error&) {
+        close(gPipe[0]);
+        close(gPipe[1]);
+        gPipe[0] = gPipe[1] = -1;
         return false;
     }
+    struct sigaction action {};
+    action.sa_handler = &OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &gPreviousInt);
+    sigaction(SIGTERM, &action, &gPreviousTerm);
     return true;
 }
 
 void StopQuitSignalThread() {
     if (!gWaiter.joinable()) return;
-    pthread_kill(gWaiter.native_handle(), kStopSignal);
+    sigaction(SIGINT, &gPreviousInt, nullptr);
+    sigaction(SIGTERM, &gPreviousTerm, nullptr);
+    const char byte = kStopByte;
+    [[maybe_unused]] const auto written = write(gPipe[1], &byte, 1);
     gWaiter.join();
+    close(gPipe[0]);
+    close(gPipe[1]);
+    gPipe[0] = gPipe[1] = -1;
 }

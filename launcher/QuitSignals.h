@@ -2,12 +2,11 @@
 
 // SIGINT and SIGTERM end the launcher the same orderly way as its close
 // button: they post the quit message, so shutdown runs on the UI thread and
-// no file is left half-written. A dedicated thread waits for the signals
-// with sigwait; no work happens inside a signal handler.
+// no file is left half-written. The signal handler only wakes a dedicated
+// thread, which posts the message; no other work happens in the handler.
 
-// Blocks the two signals in the calling thread (and so in every thread it
-// starts later) and starts the waiting thread. Call first in the process,
-// before any other thread exists. False when the thread cannot start.
+// Installs the handlers and starts the waiting thread. UI thread, at start.
+// False when the thread cannot start (the signals then keep their default).
 bool StartQuitSignalThread();
 
 // Ends the waiting thread again. UI thread, at shutdown.
