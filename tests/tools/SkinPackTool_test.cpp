@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 #include "support/TempDir.h"
 #include "platform/Utf8.h"
+#include "toolkit/AttributeValue.h"
 #include "toolkit/DialogBuilder.h"
 #include "toolkit/Markup.h"
 #include "toolkit/SkinArchive.h"
@@ -57,6 +60,38 @@ TEST(SkinPackTool, ExitCodesFollowTheFailingSide) {
     EXPECT_EQ(bytes, "png");
 }
 
+bool IsImageAttribute(const std::wstring& name) {
+    return name.size() > 5 && name.compare(name.size() - 5, 5, L"image") == 0;
+}
+
+void ExpectImageReadable(const std::wstring& attribute, const wchar_t* value) {
+    DuiLib::ImageSpec image;
+    ASSERT_TRUE(DuiLib::ParseImageValue(value, image)) << platform::ToUtf8(attribute) << "=" << platform::ToUtf8(value);
+    std::string bytes;
+    EXPECT_TRUE(DuiLib::UIResources::ReadResource(image.file, bytes) && !bytes.empty())
+        << platform::ToUtf8(attribute) << " names a missing image " << platform::ToUtf8(image.file);
+}
+
+// Every image a layout names, directly or in a <Default> list, is in the archive.
+void ExpectImagesPresent(const DuiLib::CMarkupNode& root) {
+    std::vector<DuiLib::CMarkupNode> pending{root};
+    while (!pending.empty()) {
+        const DuiLib::CMarkupNode node = pending.back();
+        pending.pop_back();
+        for (int i = 0; i < node.GetAttributeCount(); ++i) {
+            if (IsImageAttribute(node.GetAttributeName(i))) {
+                ExpectImageReadable(node.GetAttributeName(i), node.GetAttributeValue(i));
+            }
+        }
+        if (std::wcscmp(node.GetName(), L"Default") == 0 && node.GetAttributeValue(L"value")) {
+            DuiLib::ForEachAttributePair(node.GetAttributeValue(L"value"), [](const wchar_t* name, const wchar_t* value) {
+                if (IsImageAttribute(name)) ExpectImageReadable(name, value);
+            });
+        }
+        for (auto child = node.GetChild(); child.IsValid(); child = child.GetSibling()) pending.push_back(child);
+    }
+}
+
 TEST(SkinPackTool, EveryLayoutOfTheBuiltSkinBuilds) {
     const std::filesystem::path archivePath = std::filesystem::path(LAUNCHER_BINARY_DIR) / "bt.dat";
     const auto archive = DuiLib::SkinArchive::Open(archivePath);
@@ -70,6 +105,7 @@ TEST(SkinPackTool, EveryLayoutOfTheBuiltSkinBuilds) {
         DuiLib::CMarkup markup;
         ASSERT_TRUE(markup.LoadFromFile(platform::ToWide(name).c_str())) << platform::ToUtf8(markup.GetLastErrorMessage());
         EXPECT_STREQ(markup.GetRoot().GetName(), L"Window");
+        ExpectImagesPresent(markup.GetRoot());
         DuiLib::CDialogBuilder builder;
         std::unique_ptr<DuiLib::CControlUI> root(builder.Create(platform::ToWide(name).c_str()));
         EXPECT_NE(root, nullptr) << platform::ToUtf8(builder.GetLastError());
