@@ -18,6 +18,20 @@ DragState& Drag() {
     return drag;
 }
 
+// The window the last press went to: the one the desktop would have made
+// active. A press in another window first asks it with WM_MOUSEACTIVATE.
+HWND& ActiveByPress() {
+    static HWND active = nullptr;
+    return active;
+}
+
+constexpr LRESULT kActivateAndEat = 2;
+constexpr LRESULT kNoActivateAndEat = 4;
+
+bool IsPress(MouseAction action) {
+    return action == MouseAction::LeftDown || action == MouseAction::LeftDoubleClick || action == MouseAction::RightDown;
+}
+
 UINT ClientMessageFor(MouseAction action) {
     switch (action) {
         case MouseAction::Move: return WM_MOUSEMOVE;
@@ -69,6 +83,13 @@ void DispatchMouseInput(HWND hwnd, MouseAction action, POINT screen, int wheelDe
     if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd)) return;
 
     const LPARAM screenParam = MAKELPARAM(static_cast<int>(screen.x), static_cast<int>(screen.y));
+    if (IsPress(action) && !GetCapture() && ActiveByPress() != hwnd) {
+        ActiveByPress() = hwnd;
+        const UINT pressMessage = action == MouseAction::RightDown ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+        const LRESULT answer = SendMessageW(hwnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd),
+                                            MAKELPARAM(static_cast<int>(HTCLIENT), static_cast<int>(pressMessage)));
+        if (!IsWindow(hwnd) || answer == kActivateAndEat || answer == kNoActivateAndEat) return;
+    }
     if (action == MouseAction::LeftDown && GetCapture() != hwnd) {
         if (SendMessageW(hwnd, WM_NCHITTEST, 0, screenParam) == HTCAPTION) {
             RECT r;

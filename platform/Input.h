@@ -13,6 +13,10 @@ namespace platform {
 enum class MouseAction { Move, LeftDown, LeftUp, LeftDoubleClick, RightDown, RightUp, Wheel, Leave };
 
 // One pointer event at `screen` over `hwnd` (the window under the pointer).
+// A press in a window other than the one the last press went to sends it
+// WM_MOUSEACTIVATE first (wParam: the window; lParam: HTCLIENT and the press
+// message); an answer of MA_ACTIVATEANDEAT (2) or MA_NOACTIVATEANDEAT (4)
+// swallows the press.
 void DispatchMouseInput(HWND hwnd, MouseAction action, POINT screen, int wheelDelta = 0);
 
 // Test convenience: the same event at a client point of `hwnd`.
