@@ -41,7 +41,10 @@ void DesktopFrame::OnPaint(wxPaintEvent&) {
         return;
     }
     // Only the invalidated box is drawn again; the rest of the buffer keeps
-    // what the last paint left there.
+    // what the last paint left there. Translucent skin colours are laid over
+    // black, never over whatever the theme's window colour is.
+    dc.SetBackground(*wxBLACK_BRUSH);
+    dc.Clear();
     const wxRect box = GetUpdateRegion().GetBox();
     PaintTarget target;
     target.dc = &dc;
