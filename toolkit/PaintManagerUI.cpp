@@ -5,6 +5,7 @@
 #include "platform/PaintTarget.h"
 #include "platform/TickCount.h"
 #include "platform/Window.h"
+#include "toolkit/ButtonUI.h"
 #include "toolkit/RenderEngine.h"
 #include "toolkit/UIResources.h"
 
@@ -156,6 +157,16 @@ void CPaintManagerUI::NeedUpdate() {
     platform::GetClientRect(hwnd_, &client);
     root_->SetPos(client);
     platform::InvalidateRect(hwnd_, nullptr, false);
+}
+
+CButtonUI* CPaintManagerUI::DialogButton(bool ok) const {
+    const wchar_t* const names[] = {ok ? L"OkBtn" : L"CancelBtn", ok ? L"ok" : L"cancel"};
+    for (const wchar_t* name : names) {
+        CControlUI* control = FindControl(name);
+        auto* button = control ? static_cast<CButtonUI*>(control->GetInterface(L"Button")) : nullptr;
+        if (button && button->IsInputAllowed()) return button;
+    }
+    return nullptr;
 }
 
 void CPaintManagerUI::Paint(wxDC& dc, const RECT& update) {
@@ -318,6 +329,16 @@ bool CPaintManagerUI::HandleOwnMessage(UINT msg, WPARAM wParam, LPARAM lParam, L
         }
         case WM_MOUSEWHEEL:
             OnMouseWheel(PointFrom(lParam), wParam);
+            return false;
+        case WM_KEYDOWN:
+            // Enter and Escape act as the window's OK and Cancel buttons.
+            if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
+                if (auto* button = DialogButton(wParam == VK_RETURN)) {
+                    button->Activate();
+                    result = 0;
+                    return true;
+                }
+            }
             return false;
         case WM_MOUSELEAVE:
             if (!pushed_.Get()) SetHot(nullptr, lastMouse_);

@@ -6,7 +6,8 @@
 // default attributes). Process-wide it also keeps the resource locations.
 //
 // UI thread only. The window calls MessageHandler for the messages it does
-// not handle itself.
+// not handle itself. Enter and Escape (WM_KEYDOWN) click the window's
+// "OkBtn" and "CancelBtn" (or "ok" and "cancel") when it has them.
 
 #include <map>
 #include <memory>
@@ -32,6 +33,8 @@ struct TFontInfo {
     bool underline = false;
     bool italic = false;
 };
+
+class CButtonUI;
 
 class CPaintManagerUI {
 public:
@@ -127,6 +130,9 @@ private:
     // Gives `event` to the control; false when this manager did not survive.
     bool Deliver(CControlUI* control, int type, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0);
     void ScheduleWindowInit();
+    // The enabled, visible button Enter (ok) or Escape (!ok) stands for:
+    // "OkBtn" or "ok", "CancelBtn" or "cancel"; null when there is none.
+    CButtonUI* DialogButton(bool ok) const;
 
     std::shared_ptr<bool> alive_;
     HWND hwnd_ = nullptr;
