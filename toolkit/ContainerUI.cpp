@@ -97,6 +97,45 @@ void CContainerUI::PlaceFloat(CControlUI* child) {
     child->SetPos(RECT{left, top, left + child->GetFixedWidth(), top + child->GetFixedHeight()});
 }
 
+void CContainerUI::StackChildren(const RECT& inner, bool vertical) {
+    // Main-axis and cross-axis views of a rectangle, so one loop serves both.
+    const auto lead = [vertical](const RECT& r) { return vertical ? r.top : r.left; };
+    const auto trail = [vertical](const RECT& r) { return vertical ? r.bottom : r.right; };
+    const auto crossLead = [vertical](const RECT& r) { return vertical ? r.left : r.top; };
+    const auto crossTrail = [vertical](const RECT& r) { return vertical ? r.right : r.bottom; };
+    const auto mainSize = [vertical](const CControlUI* c) { return vertical ? c->GetFixedHeight() : c->GetFixedWidth(); };
+    const auto crossSize = [vertical](const CControlUI* c) { return vertical ? c->GetFixedWidth() : c->GetFixedHeight(); };
+
+    std::vector<CControlUI*> stacked;
+    long fixedTotal = 0;
+    int shares = 0;
+    for (auto& child : items_) {
+        if (child->IsFloat() || !child->IsVisible()) continue;
+        stacked.push_back(child.get());
+        const RECT pad = child->GetPadding();
+        fixedTotal += lead(pad) + trail(pad) + mainSize(child.get());
+        if (mainSize(child.get()) == 0) ++shares;
+    }
+    if (stacked.empty()) return;
+    fixedTotal += static_cast<long>(GetChildPadding()) * static_cast<long>(stacked.size() - 1);
+    const long freeSpace = std::max(0L, trail(inner) - lead(inner) - fixedTotal);
+    long at = lead(inner);
+    int shareIndex = 0;
+    for (CControlUI* child : stacked) {
+        const RECT pad = child->GetPadding();
+        long size = mainSize(child);
+        if (size == 0) {
+            size = (shareIndex + 1 == shares) ? freeSpace - (freeSpace / shares) * shareIndex : freeSpace / shares;
+            ++shareIndex;
+        }
+        at += lead(pad);
+        const long from = crossLead(inner) + crossLead(pad);
+        const long to = crossSize(child) > 0 ? from + crossSize(child) : crossTrail(inner) - crossTrail(pad);
+        child->SetPos(vertical ? RECT{from, at, to, at + size} : RECT{at, from, at + size, to});
+        at += size + trail(pad) + GetChildPadding();
+    }
+}
+
 void CContainerUI::LayoutChildren(const RECT& inner) {
     for (auto& child : items_) {
         if (child->IsFloat() || !child->IsVisible()) continue;

@@ -47,6 +47,11 @@ public:
 protected:
     // Places the visible stacked (non-float) children inside `inner`.
     virtual void LayoutChildren(const RECT& inner);
+    // The layouts' stacking, along one axis: each child gets its fixed size
+    // on that axis or an equal share of what the fixed ones leave (the last
+    // sharer takes the rounding remainder); across it, its fixed size or
+    // the whole inner extent. Padding is an outer margin, childpadding the gap.
+    void StackChildren(const RECT& inner, bool vertical);
     // Children in paint order: stacked first, then float, each in order.
     std::vector<CControlUI*> PaintOrder() const;
     // Hook for subclasses whose children are kept out of the window (combo).
