@@ -244,14 +244,7 @@ LRESULT LauncherFrameWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (wParam == kMaximizeByCaption) return 0;
     if (command == SC_RESTORE) ForceTrueColorDisplay();
-    const bool wasZoomed = platform::IsZoomed(hwnd_);
-    const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
-    if (platform::IsWindow(hwnd_) && wasZoomed != static_cast<bool>(platform::IsZoomed(hwnd_))) {
-        const bool zoomed = platform::IsZoomed(hwnd_);
-        if (auto* maxBtn = Find(L"maxbtn")) maxBtn->SetVisible(!zoomed);
-        if (auto* restoreBtn = Find(L"restorebtn")) restoreBtn->SetVisible(zoomed);
-    }
-    return result;
+    return DefaultSysCommand(msg, wParam, lParam);
 }
 
 void LauncherFrameWnd::OnFinalMessage(HWND) {

@@ -111,6 +111,17 @@ LRESULT SkinnedWindow::DefaultPath(UINT msg, WPARAM wParam, LPARAM lParam) {
     return CWindowWnd::HandleMessage(msg, wParam, lParam);
 }
 
+LRESULT SkinnedWindow::DefaultSysCommand(UINT msg, WPARAM wParam, LPARAM lParam) {
+    const bool wasZoomed = platform::IsZoomed(hwnd_);
+    const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
+    if (platform::IsWindow(hwnd_) && wasZoomed != static_cast<bool>(platform::IsZoomed(hwnd_))) {
+        const bool zoomed = platform::IsZoomed(hwnd_);
+        if (auto* maxBtn = Find(L"maxbtn")) maxBtn->SetVisible(!zoomed);
+        if (auto* restoreBtn = Find(L"restorebtn")) restoreBtn->SetVisible(zoomed);
+    }
+    return result;
+}
+
 DuiLib::CControlUI* SkinnedWindow::Find(const wchar_t* name) const {
     return paintManager_.FindControl(name);
 }

@@ -74,6 +74,10 @@ protected:
     LRESULT HandleNonClient(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
     // The paint manager first, then the default window processing.
     LRESULT DefaultPath(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Default processing of a system command; when it changed whether the
+    // window is maximised, "maxbtn" and "restorebtn" (where the skin has
+    // them) swap visibility to match.
+    LRESULT DefaultSysCommand(UINT msg, WPARAM wParam, LPARAM lParam);
 
     // The control named `name`, or null when the skin lacks it.
     DuiLib::CControlUI* Find(const wchar_t* name) const;
