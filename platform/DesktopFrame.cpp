@@ -20,6 +20,9 @@ long FrameStyle(wxWindow* owner) {
 DesktopFrame::DesktopFrame(wxWindow* owner, HWND hwnd, const wxPoint& pos, const wxSize& size)
     : wxFrame(owner, wxID_ANY, wxString(), pos, size, FrameStyle(owner)), hwnd_(hwnd), wanted_(pos) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // The frame has no child widgets, so its own client area must be able
+    // to take the keyboard focus for key events to arrive at all.
+    SetCanFocus(true);
     Bind(wxEVT_PAINT, &DesktopFrame::OnPaint, this);
     for (auto type : {wxEVT_MOTION, wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK,
                       wxEVT_RIGHT_DOWN, wxEVT_RIGHT_UP, wxEVT_MOUSEWHEEL, wxEVT_LEAVE_WINDOW}) {
@@ -73,6 +76,9 @@ void DesktopFrame::OnMouse(wxMouseEvent& event) {
     } else if (type == wxEVT_LEAVE_WINDOW) {
         action = MouseAction::Leave;
     }
+    // A press gives the window the keyboard (Enter, Escape, Alt+F4), as a
+    // window manager would; without one nobody else does.
+    if (type == wxEVT_LEFT_DOWN && !HasFocus()) SetFocus();
     DispatchMouseInput(hwnd_, action, POINT{screen.x, screen.y}, event.GetWheelRotation());
     event.Skip(type == wxEVT_LEFT_DOWN);  // let GTK give focus on presses
 }
@@ -100,6 +106,9 @@ void DesktopFrame::OnShow(wxShowEvent& event) {
     if (event.IsShown()) {
         CallAfter([this] {
             if (hwnd_ && GetPosition() != wanted_) Move(wanted_);
+            // A window shown enabled (a dialog above its disabled owner)
+            // takes the keyboard.
+            if (hwnd_ && IsEnabled()) SetFocus();
         });
     }
 }

@@ -29,6 +29,11 @@ constexpr char kMainSkin[] = R"(<?xml version="1.0" encoding="utf-8"?>
   </VerticalLayout>
 </Window>)";
 
+constexpr char kDialogSkin[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="160,60"><HorizontalLayout bkcolor="#FF303030">
+  <Button name="OkBtn" text="OK" /><Button name="CancelBtn" text="Cancel" />
+</HorizontalLayout></Window>)";
+
 constexpr char kPopupSkin[] = R"(<?xml version="1.0" encoding="utf-8"?>
 <Window size="80,50"><Control bkcolor="#FF00A0A0" /></Window>)";
 
@@ -50,6 +55,7 @@ protected:
     void SetUp() override {
         testsupport::WriteFileBytes(dir_ / "main.xml", kMainSkin);
         testsupport::WriteFileBytes(dir_ / "popup.xml", kPopupSkin);
+        testsupport::WriteFileBytes(dir_ / "dialog.xml", kDialogSkin);
         WriteFramePicture(dir_ / "frame.png");
         if (HasFatalFailure()) return;
         DuiLib::UIResources::SetResourcePath(dir_.Path().wstring());
@@ -172,6 +178,17 @@ TEST_F(DesktopSkinTest, DraggingByAButtonDoesNotMoveTheWindow) {
     EXPECT_EQ(rc.left, 100);
     EXPECT_EQ(rc.top, 120);
     EXPECT_TRUE(main_->clicks.empty()) << "released away from the button";
+}
+
+TEST_F(DesktopSkinTest, EnterAndEscapeFromTheKeyboardClickOkAndCancel) {
+    auto* dialog = new TestSkinWindow(L"dialog.xml");
+    ASSERT_NE(dialog->Open(mainHwnd_, L"skin-dialog", 500, 400), nullptr);
+    std::string id;
+    ASSERT_TRUE(PumpUntil([&] { return !(id = testsupport::XWindowId("skin-dialog")).empty(); }));
+    Xdo("windowfocus " + id + " sleep 0.2 key Return sleep 0.1 key Escape");
+    EXPECT_TRUE(PumpUntil([&] { return dialog->clicks.size() == 2; }));
+    EXPECT_EQ(dialog->clicks, (std::vector<std::wstring>{L"OkBtn", L"CancelBtn"}));
+    EXPECT_TRUE(main_->clicks.empty()) << "keys go to the focused window only";
 }
 
 }  // namespace
