@@ -181,7 +181,12 @@ void DesktopBackend::RegionChanged(WindowState& w) {
 }
 
 void DesktopBackend::EnabledChanged(WindowState& w) {
-    if (auto* frame = FrameOf(w)) frame->Enable(w.enabled);
+    auto* frame = FrameOf(w);
+    if (!frame) return;
+    frame->Enable(w.enabled);
+    // Enabled again after a modal window: the keyboard comes back to it, as
+    // the desktop reactivates an owner when its dialog closes.
+    if (w.enabled && w.visible && !w.minimized) frame->SetFocus();
 }
 
 void DesktopBackend::Invalidated(WindowState& w, const RECT& r) {
