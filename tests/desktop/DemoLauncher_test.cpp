@@ -36,7 +36,7 @@ struct Geometry {
     bool operator==(const Geometry& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
 };
 
-const fs::path kSkin = fs::path(LAUNCHER_TEST_DATA_DIR) / ".." / ".." / "skin" / "default";
+const fs::path kSkin = fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default";
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

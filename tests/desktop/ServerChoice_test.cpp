@@ -29,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const fs::path kSkin = fs::path(LAUNCHER_TEST_DATA_DIR) / ".." / ".." / "skin" / "default";
+const fs::path kSkin = fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default";
 
 struct Box {
     int x = 0, y = 0, w = 0, h = 0;

@@ -71,7 +71,7 @@ protected:
         display_.mode = {1280, 800, 32};
         platform::SetDisplaySource(&display_);
         platform::SetInstallFolder(install_.Folder());
-        fs::copy(fs::path(LAUNCHER_TEST_DATA_DIR) / ".." / ".." / "skin" / "default", skins_.Path(),
+        fs::copy(fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default", skins_.Path(),
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         DuiLib::CPaintManagerUI::SetResourceZip(L"");
         DuiLib::CPaintManagerUI::SetResourcePath(skins_.Folder().c_str());

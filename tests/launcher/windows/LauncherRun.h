@@ -134,7 +134,7 @@ protected:
     // Replaces layout files of the default skin in this installation's bt.dat.
     void OverrideSkins(const std::map<std::string, std::string>& files) {
         const fs::path skin = dir_.Path() / "skin-src";
-        fs::copy(fs::path(LAUNCHER_TEST_DATA_DIR) / ".." / ".." / "skin" / "default", skin,
+        fs::copy(fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default", skin,
                  fs::copy_options::recursive);
         for (const auto& [name, text] : files) testsupport::WriteFileBytes(skin / name, text);
         const auto packed = DuiLib::SkinPacker::Pack(skin, dir_.Path() / "bt.dat");
