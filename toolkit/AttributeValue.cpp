@@ -116,33 +116,33 @@ bool ParseImageValue(const wchar_t* text, ImageSpec& out) {
     std::wstring value(text);
     const auto first = value.find_first_not_of(L" \t\r\n");
     if (first == std::wstring::npos) return false;
-    ImageSpec spec;
+    ImageSpec image;
     if (value.find(L'=') == std::wstring::npos) {
         const auto last = value.find_last_not_of(L" \t\r\n");
-        spec.file = value.substr(first, last - first + 1);
-        out = std::move(spec);
+        image.file = value.substr(first, last - first + 1);
+        out = std::move(image);
         return true;
     }
     bool good = true;
     const bool listOk = ForEachAttributePair(text, [&](const wchar_t* name, const wchar_t* v) {
         const std::wstring key(name);
         if (key == L"file") {
-            spec.file = v;
+            image.file = v;
         } else if (key == L"source") {
-            good = good && ParseRectValue(v, spec.source);
-            spec.hasSource = true;
+            good = good && ParseRectValue(v, image.source);
+            image.hasSource = true;
         } else if (key == L"corner") {
-            good = good && ParseRectValue(v, spec.corner);
+            good = good && ParseRectValue(v, image.corner);
         } else if (key == L"dest") {
-            good = good && ParseRectValue(v, spec.dest);
-            spec.hasDest = true;
+            good = good && ParseRectValue(v, image.dest);
+            image.hasDest = true;
         } else if (key == L"mask") {
-            good = good && ParseColorValue(v, spec.mask);
-            spec.hasMask = true;
+            good = good && ParseColorValue(v, image.mask);
+            image.hasMask = true;
         }
     });
-    if (!listOk || !good || spec.file.empty()) return false;
-    out = std::move(spec);
+    if (!listOk || !good || image.file.empty()) return false;
+    out = std::move(image);
     return true;
 }
 
