@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/Utf8.h"
+
 namespace DuiLib {
 
 namespace {
@@ -41,24 +43,6 @@ std::size_t DecodeOne(const unsigned char* p, const unsigned char* end, char32_t
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return len;
-}
-
-void AppendUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 }  // namespace
@@ -104,7 +88,7 @@ bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out
             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
             i += 2;
         }
-        AppendUtf8(unit, out);
+        platform::AppendUtf8(unit, out);
     }
     return true;
 }
