@@ -102,24 +102,24 @@ void CRenderEngine::DrawBorder(const RECT& rc, int size, DWORD color) {
 }
 
 bool CRenderEngine::DrawImage(const RECT& rc, const std::wstring& imageValue) {
-    ImageSpec spec;
-    if (imageValue.empty() || !ParseImageValue(imageValue.c_str(), spec)) return false;
+    ImageSpec parsed;
+    if (imageValue.empty() || !ParseImageValue(imageValue.c_str(), parsed)) return false;
     CImageCache& cache = CImageCache::Instance();
-    const wxImage* image = cache.Image(spec.file, spec.hasMask, spec.mask);
+    const wxImage* image = cache.Image(parsed.file, parsed.hasMask, parsed.mask);
     if (!image) return false;
-    RECT src = spec.hasSource ? spec.source : RECT{0, 0, image->GetWidth(), image->GetHeight()};
+    RECT src = parsed.hasSource ? parsed.source : RECT{0, 0, image->GetWidth(), image->GetHeight()};
     src = Intersection(src, RECT{0, 0, image->GetWidth(), image->GetHeight()});
     if (src.Width() <= 0 || src.Height() <= 0) return false;
     RECT dst = rc;
-    if (spec.hasDest) {
-        dst = RECT{rc.left + spec.dest.left, rc.top + spec.dest.top, rc.left + spec.dest.right,
-                   rc.top + spec.dest.bottom};
+    if (parsed.hasDest) {
+        dst = RECT{rc.left + parsed.dest.left, rc.top + parsed.dest.top, rc.left + parsed.dest.right,
+                   rc.top + parsed.dest.bottom};
     }
     if (!gc_ || dst.Width() <= 0 || dst.Height() <= 0 || !RectsIntersect(dst, GetClip())) return true;
 
     // Nine-patch: corners keep their size, edges stretch one way, the middle
     // both ways. Margins larger than the image or the destination shrink.
-    const RECT& c = spec.corner;
+    const RECT& c = parsed.corner;
     const long l = std::clamp<long>(c.left, 0, std::min(src.Width(), dst.Width()) / 2);
     const long r = std::clamp<long>(c.right, 0, std::min(src.Width(), dst.Width()) - l);
     const long t = std::clamp<long>(c.top, 0, std::min(src.Height(), dst.Height()) / 2);
@@ -135,7 +135,7 @@ bool CRenderEngine::DrawImage(const RECT& rc, const std::wstring& imageValue) {
             if (part.Width() <= 0 || part.Height() <= 0 || to.Width() <= 0 || to.Height() <= 0) continue;
             if (!RectsIntersect(to, GetClip())) continue;
             const wxGraphicsBitmap* bitmap =
-                cache.Bitmap(spec.file, spec.hasMask, spec.mask, part, SIZE{to.Width(), to.Height()});
+                cache.Bitmap(parsed.file, parsed.hasMask, parsed.mask, part, SIZE{to.Width(), to.Height()});
             if (!bitmap) continue;
             gc_->DrawBitmap(*bitmap, static_cast<double>(to.left), static_cast<double>(to.top),
                             static_cast<double>(to.Width()), static_cast<double>(to.Height()));
