@@ -37,17 +37,8 @@ void CButtonUI::SetVisible(bool visible) {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
-        case UIEVENT_MOUSEENTER:
-            if (IsInputAllowed()) {
-                hot_ = true;
-                Invalidate();
-            }
-            break;
-        case UIEVENT_MOUSELEAVE:
-            hot_ = false;
-            Invalidate();
-            break;
         case UIEVENT_BUTTONDOWN:
         case UIEVENT_DBLCLICK:
             if (IsInputAllowed()) {

@@ -17,7 +17,6 @@ public:
     // when the control did not survive the notification.
     virtual bool Activate();
 
-    bool IsHot() const { return hot_; }
     bool IsPushed() const { return pushed_; }
 
     const CStdString& GetNormalImage() const { return normalImage_; }
@@ -46,7 +45,6 @@ protected:
 private:
     void ClearStates();
 
-    bool hot_ = false;
     bool pushed_ = false;
     bool captured_ = false;
     CStdString normalImage_;

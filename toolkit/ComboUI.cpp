@@ -124,15 +124,8 @@ void CComboUI::SetVisible(bool visible) {
 }
 
 void CComboUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
-        case UIEVENT_MOUSEENTER:
-            hot_ = IsInputAllowed();
-            Invalidate();
-            break;
-        case UIEVENT_MOUSELEAVE:
-            hot_ = false;
-            Invalidate();
-            break;
         case UIEVENT_BUTTONDOWN:
             if (!IsInputAllowed()) break;
             if (dropDown_) {

@@ -45,7 +45,6 @@ public:
     const CStdString& GetHotImage() const { return hotImage_; }
     const CStdString& GetPushedImage() const { return pushedImage_; }
     const CStdString& GetDisabledImage() const { return disabledImage_; }
-    bool IsHot() const { return hot_; }
     int GetFont() const { return font_; }
     DWORD GetTextColor() const { return textColor_; }
     DWORD GetDisabledTextColor() const { return disabledTextColor_; }
@@ -78,7 +77,6 @@ private:
 
     int curSel_ = -1;
     CComboWnd* dropDown_ = nullptr;  // frees itself with its window
-    bool hot_ = false;
     int itemHeight_ = 22;
     int dropBoxHeight_ = 0;
     DWORD itemTextColor_ = 0xFF000000;

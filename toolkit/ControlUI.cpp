@@ -251,4 +251,14 @@ bool CControlUI::Notify(const wchar_t* type, WPARAM wParam, LPARAM lParam) {
     return *alive;
 }
 
+bool CControlUI::TrackHot(const TEventUI& event) {
+    if (event.Type != UIEVENT_MOUSEENTER && event.Type != UIEVENT_MOUSELEAVE) return false;
+    const bool hot = event.Type == UIEVENT_MOUSEENTER && IsInputAllowed();
+    if (hot != hot_) {
+        hot_ = hot;
+        Invalidate();
+    }
+    return true;
+}
+
 }  // namespace DuiLib

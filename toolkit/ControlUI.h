@@ -88,6 +88,8 @@ public:
     // Visible and enabled with every ancestor visible and enabled: whether
     // input may reach the control.
     bool IsInputAllowed() const;
+    // Whether the pointer is over the control (controls that track it).
+    bool IsHot() const { return hot_; }
 
     // Visual attributes, stored for the drawing code. Colours are ARGB; 0
     // means "none". Images are the skin's image strings, empty for none.
@@ -143,6 +145,13 @@ public:
     std::shared_ptr<const bool> AliveToken() const { return alive_; }
 
 protected:
+    // The pointer entering and leaving, shared by the controls that show a
+    // hot look: hot while input may reach the control, repainted on change.
+    // True when `event` was one of the two.
+    bool TrackHot(const TEventUI& event);
+
+    bool hot_ = false;
+
     virtual void PaintBkColor(CRenderEngine& engine);
     virtual void PaintBkImage(CRenderEngine& engine);
     virtual void PaintStatusImage(CRenderEngine& engine) {}

@@ -63,15 +63,8 @@ DWORD CListLabelElementUI::CurrentTextColor() const {
 }
 
 void CListLabelElementUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
-        case UIEVENT_MOUSEENTER:
-            hot_ = IsInputAllowed();
-            Invalidate();
-            break;
-        case UIEVENT_MOUSELEAVE:
-            hot_ = false;
-            Invalidate();
-            break;
         case UIEVENT_BUTTONDOWN:
         case UIEVENT_DBLCLICK:
             if (IsInputAllowed() && Notify(L"itemclick")) Select();

@@ -20,7 +20,6 @@ public:
     int GetIndex() const;  // -1 outside a container
     bool IsSelected() const;
     bool Select();  // through the list; false outside one
-    bool IsHot() const { return hot_; }
 
     void DoEvent(TEventUI& event) override;
 
@@ -30,9 +29,6 @@ protected:
     void PaintBkColor(CRenderEngine& engine) override;
     void PaintText(CRenderEngine& engine) override;
     DWORD CurrentTextColor() const override;
-
-private:
-    bool hot_ = false;
 };
 
 }  // namespace DuiLib
