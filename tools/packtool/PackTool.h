@@ -16,7 +16,7 @@ inline constexpr int kExitFailed = 3;
 // Runs one command line (without the program name); returns the exit code.
 int RunPackTool(const std::vector<std::string>& args);
 
-// The inspection commands (PackToolInspect.cpp).
+// The inspection commands (PackToolReports.cpp).
 int DumpIndex(const std::wstring& path, bool patchFormat);
 int VerifyPack(const std::wstring& dataPath);
 
