@@ -73,6 +73,15 @@ public:
     std::atomic<bool> serverListRequest{false};  // shared with the server-list thread
     std::atomic<bool> windowReady{false};        // shared with the update thread
     std::atomic<std::uint32_t> readyTick{0};     // shared with the update thread
+    // Set on the UI thread just before the update thread starts, cleared by
+    // that thread as it ends; read by the Enter Game rule (EnterGameRule.h).
+    std::atomic<bool> updateThreadRunning{false};
+    // A package carried the launcher's self-updater: its full path and the
+    // unpacked folder holding it (trailing separator). Written by the package
+    // install and read at the next finished stage, both on the update thread.
+    std::atomic<bool> selfUpdatePending{false};
+    std::wstring updaterPath;
+    std::wstring updaterSource;
     int screenClass = 0;
     PanelOffsets offsets;
 
