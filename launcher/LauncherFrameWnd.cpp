@@ -2,13 +2,17 @@
 
 #include <wx/init.h>
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "launcher/config/LauncherIni.h"
 #include "launcher/game/GameLaunch.h"
 #include "launcher/serverlist/ServerListDocument.h"
+#include "launcher/serverlist/ServerListThread.h"
 #include "launcher/serverlist/UIServerListWnd.h"
 #include "launcher/serverlist/UIUpdateWnd.h"
+#include "launcher/update/HttpTransfer.h"
 #include "launcher/windows/UIBackGroundWnd.h"
 #include "launcher/windows/UINews2Wnd.h"
 #include "launcher/windows/UINewsWnd.h"
@@ -17,6 +21,7 @@
 #include "platform/InstallFolder.h"
 #include "platform/Process.h"
 #include "platform/TickCount.h"
+#include "platform/Utf8.h"
 #include "toolkit/ControlUI.h"
 
 std::atomic<LauncherFrameWnd*> theLauncherFrame{nullptr};
@@ -49,6 +54,8 @@ LauncherFrameWnd::~LauncherFrameWnd() {
 }
 
 void LauncherFrameWnd::CloseRunLog() { runLog.reset(); }
+
+std::uint32_t LauncherFrameWnd::ProbeFileSize(const std::wstring& path) const { return ProbeFileSizeOf(path); }
 
 std::wstring LauncherFrameWnd::SkinFile() const { return SkinFileFor(L"launcherSkin", screenClass); }
 
@@ -99,7 +106,10 @@ void LauncherFrameWnd::OnWindowInit() {
     if (serverListWnd) serverListWnd->ShowWindow(false, true);
 
     // A list of 3 bytes or less waits for the download.
-    if (IsUsableLocalServerList(config.appDir + L"ServerList.xml")) {
+    const std::wstring localList = config.appDir + L"ServerList.xml";
+    std::error_code missing;
+    if (std::filesystem::exists(std::filesystem::path(platform::ToUtf8(localList)), missing) &&
+        ProbeFileSize(localList) > 3) {
         serverListFile = L"ServerList.xml";
         UIUpdateWnd::LoadServerList(updateWnd.get());
     }
@@ -107,6 +117,7 @@ void LauncherFrameWnd::OnWindowInit() {
     windowReady = true;
     readyTick = platform::GetTickCount();
     if (runLog) RUNLOG_MESSAGE(L"finish  launcher OnPrepare!");
+    StartServerListThread(*this);
 }
 
 void LauncherFrameWnd::OpenPage(const std::wstring& url) { platform::OpenUrl(url); }

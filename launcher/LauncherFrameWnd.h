@@ -59,6 +59,10 @@ public:
     // allocated when its window goes, since a worker may still reach it.
     void LeaveChildWindowsAllocated();
 
+    // The size of a file; 1, with an error line while the run log is open,
+    // for a missing file, a folder or an unreadable size. Any thread.
+    std::uint32_t ProbeFileSize(const std::wstring& path) const;
+
     // Folds the server-list pop-up away if it is open (any click in the
     // launcher's windows does this).
     void FoldServerListPopup();

@@ -83,15 +83,6 @@ void RemoveIfPresent(const std::wstring& name) {
 
 }  // namespace
 
-bool IsUsableLocalServerList(const std::wstring& path) {
-    constexpr std::uintmax_t kLeastUsableSize = 4;
-    std::error_code error;
-    const std::filesystem::path file(platform::ToUtf8(path));
-    if (!std::filesystem::is_regular_file(file, error)) return false;
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    return !error && size >= kLeastUsableSize;
-}
-
 std::int32_t ParseDecimalPrefix(const wchar_t* text) {
     if (!text) return 0;
     const long value = std::wcstol(text, nullptr, 10);

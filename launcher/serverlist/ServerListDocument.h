@@ -26,11 +26,6 @@ struct ServerListDocument {
 // unreadable. Logs nothing.
 ServerListDocument ReadServerListDocument(const std::wstring& fileName);
 
-// Whether the local list at `path` is worth showing before a fresh one is
-// downloaded: a regular file of more than 3 bytes (a missing file or a
-// folder counts as 1 byte).
-bool IsUsableLocalServerList(const std::wstring& path);
-
 // The decimal prefix of `text` the way wcstol reads it in base 10 (leading
 // blanks, a sign, then digits up to the first non-digit; 0 without digits),
 // clamped to 32 bits.
