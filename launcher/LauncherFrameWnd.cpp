@@ -114,6 +114,7 @@ void LauncherFrameWnd::OnWindowInit() {
         UIUpdateWnd::LoadServerList(updateWnd.get());
     }
     serverListRequest = true;
+    SignalServerListRequest();
     windowReady = true;
     readyTick = platform::GetTickCount();
     if (runLog) RUNLOG_MESSAGE(L"finish  launcher OnPrepare!");
