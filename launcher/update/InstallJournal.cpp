@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -20,13 +19,11 @@ constexpr wchar_t kJournalName[] = L"install.journal";
 constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
 constexpr std::size_t kBlock = 1 << 20;
 
-std::atomic<int> failAtStep{-1};
-std::atomic<int> stepCount{0};
+InstallJournal::StepHook stepHook;  // tests only; set while no install runs
+int stepCount = 0;
 
 bool StepFails() {
-    const int fail = failAtStep.load();
-    const int step = stepCount.fetch_add(1);
-    return fail >= 0 && step >= fail;
+    return stepHook && !stepHook(stepCount++);
 }
 
 std::string Narrow(const std::wstring& path) { return platform::ToUtf8(path); }
@@ -181,8 +178,8 @@ InstallJournal::~InstallJournal() {
     if (file_) RollBack();
 }
 
-void InstallJournal::FailAtStepForTesting(int step) {
-    failAtStep = step;
+void InstallJournal::SetStepHookForTesting(StepHook hook) {
+    stepHook = std::move(hook);
     stepCount = 0;
 }
 

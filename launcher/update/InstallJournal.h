@@ -10,6 +10,7 @@
 // One install at a time, on the update thread (or at start-up).
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 class InstallJournal {
@@ -42,9 +43,11 @@ public:
     // something could not be restored; the journal then stays for the next start.
     bool RollBack();
 
-    // Test hook: the journal step numbered `step` (counted from 0 over all
-    // journals) and every later one fails as if the disk were full; -1 turns it off.
-    static void FailAtStepForTesting(int step);
+    // Test hook: called before each journal record with its number (counted
+    // from 0 since the hook was set); returning false fails the record as a
+    // full disk would. nullptr removes it.
+    using StepHook = std::function<bool(int step)>;
+    static void SetStepHookForTesting(StepHook hook);
 
 private:
     bool Append(const std::string& line);

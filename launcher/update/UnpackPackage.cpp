@@ -125,7 +125,11 @@ bool ExtractEntry(unzFile zip, const std::string& path, const unz_file_info64& i
     ok = written == info.uncompressed_size && ok;
     ok = ::fchmod(fd, mode) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
-    if (ok) SetTimes(path, info);
+    if (ok) {
+        SetTimes(path, info);
+    } else {
+        ::unlink(path.c_str());
+    }
     return ok;
 }
 
