@@ -106,8 +106,8 @@ bool MergeIntoPack(const Walk& walk, const std::wstring& full, const std::wstrin
         return MergePackPatch(full, target);
     }
     if (!walk.journal.RecordLength(data, static_cast<std::uint64_t>(st.st_size))) return false;
-    return MergePackPatch(full, target, nullptr, [&](std::uint64_t offset, std::uint64_t size) {
-        return walk.journal.SaveRegion(data, offset, size);
+    return MergePackPatch(full, target, nullptr, [&](const std::vector<PackRange>& ranges) {
+        return walk.journal.SaveRegions(data, ranges);
     });
 }
 

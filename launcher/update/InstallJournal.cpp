@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -70,8 +71,35 @@ bool CopyBytes(const std::string& from, std::uint64_t offset, std::uint64_t size
     return ok;
 }
 
-// Writes the saved bytes in `saved` back into `path` at `offset`.
-bool WriteBack(const std::string& saved, const std::string& path, std::uint64_t offset) {
+// The saved-regions file: per range, its offset and size (8 bytes each,
+// host order) followed by its bytes.
+bool SaveRanges(const std::string& from, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges,
+                const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY);
+    if (in < 0) return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buffer;
+    bool ok = true;
+    for (const auto& [offset, size] : ranges) {
+        const std::uint64_t head[2] = {offset, size};
+        buffer.resize(sizeof head + size);
+        std::memcpy(buffer.data(), head, sizeof head);
+        ok = ::pread(in, buffer.data() + sizeof head, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size) &&
+             ::write(out, buffer.data(), buffer.size()) == static_cast<ssize_t>(buffer.size());
+        if (!ok) break;
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    return ok;
+}
+
+// Writes every range saved in `saved` back into `path`.
+bool WriteBack(const std::string& saved, const std::string& path) {
     const int in = ::open(saved.c_str(), O_RDONLY);
     if (in < 0) return false;
     const int out = ::open(path.c_str(), O_WRONLY);
@@ -79,16 +107,21 @@ bool WriteBack(const std::string& saved, const std::string& path, std::uint64_t 
         ::close(in);
         return false;
     }
-    std::vector<char> buffer(kBlock);
+    std::vector<char> buffer;
     bool ok = true;
-    std::uint64_t done = 0;
     for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0) ok = false;
-        if (got <= 0) break;
-        ok = ::pwrite(out, buffer.data(), static_cast<std::size_t>(got), static_cast<off_t>(offset + done)) == got;
+        std::uint64_t head[2];
+        const ssize_t got = ::read(in, head, sizeof head);
+        if (got == 0) break;
+        if (got != static_cast<ssize_t>(sizeof head) || head[1] > (1ull << 32)) {
+            ok = false;
+            break;
+        }
+        buffer.resize(head[1]);
+        ok = ::read(in, buffer.data(), buffer.size()) == static_cast<ssize_t>(buffer.size()) &&
+             ::pwrite(out, buffer.data(), buffer.size(), static_cast<off_t>(head[0])) ==
+                 static_cast<ssize_t>(buffer.size());
         if (!ok) break;
-        done += static_cast<std::uint64_t>(got);
     }
     ok = ::fsync(out) == 0 && ok;
     ok = ::close(out) == 0 && ok;
@@ -125,9 +158,9 @@ bool UndoRecord(const std::vector<std::string>& r) {
         if (!Exists(r[1])) return true;
         return ::truncate(r[1].c_str(), static_cast<off_t>(std::stoull(r[2]))) == 0;
     }
-    if (r[0] == "B" && r.size() == 4) {
+    if (r[0] == "B" && r.size() == 3) {
         if (!Exists(r[1])) return true;
-        return WriteBack(r[3], r[1], std::stoull(r[2]));
+        return WriteBack(r[2], r[1]);
     }
     return false;
 }
@@ -237,10 +270,11 @@ bool InstallJournal::RecordLength(const std::wstring& path, std::uint64_t length
     return Append("L\t" + Narrow(path) + "\t" + std::to_string(length));
 }
 
-bool InstallJournal::SaveRegion(const std::wstring& path, std::uint64_t offset, std::uint64_t size) {
+bool InstallJournal::SaveRegions(const std::wstring& path,
+                                 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges) {
+    if (ranges.empty()) return true;
     const std::string saved = Narrow(NextAsidePath());
-    return CopyBytes(Narrow(path), offset, size, saved, false) &&
-           Append("B\t" + Narrow(path) + "\t" + std::to_string(offset) + "\t" + saved);
+    return SaveRanges(Narrow(path), ranges, saved) && Append("B\t" + Narrow(path) + "\t" + saved);
 }
 
 bool InstallJournal::Commit() {

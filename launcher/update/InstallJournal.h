@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class InstallJournal {
 public:
@@ -34,8 +36,9 @@ public:
     bool SaveCopy(const std::wstring& path);
     // `path` will grow past its current length `length`.
     bool RecordLength(const std::wstring& path, std::uint64_t length);
-    // Saves `size` bytes of `path` at `offset`, which are about to be overwritten.
-    bool SaveRegion(const std::wstring& path, std::uint64_t offset, std::uint64_t size);
+    // Saves the bytes of `path` in each (offset, size) range, which are about
+    // to be overwritten: one file, one flush, however many ranges.
+    bool SaveRegions(const std::wstring& path, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges);
 
     // Removes the journal (the install is complete) and the saved originals.
     bool Commit();

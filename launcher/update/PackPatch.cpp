@@ -158,13 +158,13 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
     }
 
     if (beforeOverwrite) {
-        for (const BlobCopy& copy : copies) {
-            const auto oldEnd = static_cast<std::uint64_t>(dataSize);
-            if (copy.to >= oldEnd) continue;
-            if (!beforeOverwrite(copy.to, std::min<std::uint64_t>(copy.size, oldEnd - copy.to))) {
-                PACK_FAILURE(failure, pack.path + L" bytes to overwrite could not be saved , merge refused ");
-                return false;
-            }
+        std::vector<PackRange> ranges;
+        const auto oldEnd = static_cast<std::uint64_t>(dataSize);
+        for (const BlobCopy& copy : copies)
+            if (copy.to < oldEnd) ranges.emplace_back(copy.to, std::min<std::uint64_t>(copy.size, oldEnd - copy.to));
+        if (!beforeOverwrite(ranges)) {
+            PACK_FAILURE(failure, pack.path + L" bytes to overwrite could not be saved , merge refused ");
+            return false;
         }
     }
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(largest, 1, kCopyBufferSize)));

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "launcher/update/PackIndex.h"
 
@@ -23,11 +25,12 @@
 // record outside the package's data file, or a blob that would end the game
 // data file at 4 GiB or beyond, refuses the merge with both files unchanged.
 //
-// `beforeOverwrite`, when given, is called for each range of the game's data
-// file (offset, size) about to be overwritten in place, before any byte of
-// the merge is written; false refuses the merge with both files unchanged.
-// The installer's undo journal saves those bytes through it.
-using PackOverwriteHook = std::function<bool(std::uint64_t offset, std::uint64_t size)>;
+// `beforeOverwrite`, when given, is called once with every range of the
+// game's data file (offset, size) about to be overwritten in place, before
+// any byte of the merge is written; false refuses the merge with both files
+// unchanged. The installer's undo journal saves those bytes through it.
+using PackRange = std::pair<std::uint64_t, std::uint64_t>;
+using PackOverwriteHook = std::function<bool(const std::vector<PackRange>& ranges)>;
 bool MergePackPatch(const std::wstring& packageIndexPath, const std::wstring& gameIndexPath,
                     std::wstring* failure = nullptr, const PackOverwriteHook& beforeOverwrite = {});
 
