@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "launcher/LauncherFrameWnd.h"
+#include "launcher/update/InstallJournal.h"
 #include "launcher/QuitSignals.h"
 #include "launcher/RunLog.h"
 #include "launcher/WorkerGroup.h"
@@ -68,6 +69,9 @@ int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
 
     frame->Create(nullptr, L"Tarno游戏", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 572);
     frame->CenterWindow();
+    // An install killed part-way left its journal: put the game back as it
+    // was before anything reads or updates it.
+    RollBackInterruptedInstall(frame->config.appDir);
     if (frame->runLog) RUNLOG_MESSAGE(L"window backend: " + platform::ToWide(backend));
 
     wxSocketBase::Initialize();

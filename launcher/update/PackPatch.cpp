@@ -59,7 +59,7 @@ bool InstallNewPack(const std::wstring& packageData, const std::wstring& package
 }  // namespace
 
 bool MergePackPatch(const std::wstring& packageIndexPath, const std::wstring& gameIndexPath,
-                    std::wstring* failure) {
+                    std::wstring* failure, const PackOverwriteHook& beforeOverwrite) {
     std::wstring packageData;
     std::wstring gameData;
     if (!StripExtension(packageIndexPath, packageData) || !StripExtension(gameIndexPath, gameData)) {
@@ -89,10 +89,11 @@ bool MergePackPatch(const std::wstring& packageIndexPath, const std::wstring& ga
                                   L" file load error ,may be the file format wrong! ");
         return false;
     }
-    return ApplyPatchRecords(patch, pack, failure);
+    return ApplyPatchRecords(patch, pack, failure, beforeOverwrite);
 }
 
-bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* failure) {
+bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* failure,
+                       const PackOverwriteHook& beforeOverwrite) {
     // A patch without records changes nothing and may come without a data file.
     if (patch.records.empty()) return true;
     PackFile source;
@@ -156,6 +157,16 @@ bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* f
         }
     }
 
+    if (beforeOverwrite) {
+        std::vector<PackRange> ranges;
+        const auto oldEnd = static_cast<std::uint64_t>(dataSize);
+        for (const BlobCopy& copy : copies)
+            if (copy.to < oldEnd) ranges.emplace_back(copy.to, std::min<std::uint64_t>(copy.size, oldEnd - copy.to));
+        if (!beforeOverwrite(ranges)) {
+            PACK_FAILURE(failure, pack.path + L" bytes to overwrite could not be saved , merge refused ");
+            return false;
+        }
+    }
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(largest, 1, kCopyBufferSize)));
     for (const BlobCopy& copy : copies) {
         if (!CopyFileRange(source, copy.from, data, copy.to, copy.size, buffer)) {

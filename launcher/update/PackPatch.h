@@ -10,7 +10,11 @@
 // (only while it is open); when `failure` is given it also receives the text
 // of the reason, for callers such as the operator tool that have no run log.
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "launcher/update/PackIndex.h"
 
@@ -20,15 +24,23 @@
 // Every patch record is checked before the game's files are touched: a
 // record outside the package's data file, or a blob that would end the game
 // data file at 4 GiB or beyond, refuses the merge with both files unchanged.
+//
+// `beforeOverwrite`, when given, is called once with every range of the
+// game's data file (offset, size) about to be overwritten in place, before
+// any byte of the merge is written; false refuses the merge with both files
+// unchanged. The installer's undo journal saves those bytes through it.
+using PackRange = std::pair<std::uint64_t, std::uint64_t>;
+using PackOverwriteHook = std::function<bool(const std::vector<PackRange>& ranges)>;
 bool MergePackPatch(const std::wstring& packageIndexPath, const std::wstring& gameIndexPath,
-                    std::wstring* failure = nullptr);
+                    std::wstring* failure = nullptr, const PackOverwriteHook& beforeOverwrite = {});
 
 // The merge step: applies every record of `patch` (loaded from the package)
 // to `pack` (loaded from the game), in patch order. `pack.records` follow the
 // merge. Blobs are copied with a bounded buffer; the data file is flushed
 // before the index is rewritten, so the index never points at blob bytes
 // that were not written.
-bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* failure = nullptr);
+bool ApplyPatchRecords(const PatchIndex& patch, PackIndex& pack, std::wstring* failure = nullptr,
+                       const PackOverwriteHook& beforeOverwrite = {});
 
 // Applies an index-only patch to the game index at `gameIndexPath`; every
 // record it writes has offset kNoLocalData. A game index that does not exist

@@ -1,0 +1,155 @@
+// Installing an update package of about 1 GiB (1024 files of 768 KiB that
+// replace the game's, plus a pack patch of 128 MiB: half written in place,
+// half appended to a 256 MiB pack) with the undo journal on, against
+// `bsdtar -xf` of the same zip followed by `cp -a` of the tree into a copy of
+// the same game folder. Both run in the same process, one after the other.
+// Reports both times, their ratio and the cost of the journal's records
+// (the same number of flushed records written alone).
+//
+// INSTALL_BENCH_DIR: where the ~4 GB of files go (default: the temp folder).
+// INSTALL_BENCH_SCALE: a fraction scaling every size (default 1).
+
+#include <benchmark/benchmark.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "launcher/update/InstallJournal.h"
+#include "launcher/update/InstallPackage.h"
+#include "launcher/update/PackFile.h"
+#include "launcher/update/PackRecord.h"
+#include "launcher/update/UnpackPackage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Scale() {
+    const char* s = std::getenv("INSTALL_BENCH_SCALE");
+    return s && *s ? std::atof(s) : 1.0;
+}
+
+// Half-compressible bytes, as game data usually is.
+std::string Bytes(std::size_t n, std::mt19937_64& rng) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; i += 8) {
+        const std::uint64_t r = rng() & 0x0F0F0F0F0F0F0F0Full;
+        std::memcpy(&s[i], &r, std::min<std::size_t>(8, n - i));
+    }
+    return s;
+}
+
+bool WriteFile(const fs::path& p, const std::string& bytes) {
+    PackFile f;
+    return f.Open(p.wstring(), PackFile::Mode::Create) && f.WriteAt(0, bytes.data(), bytes.size()) && f.Sync();
+}
+
+template <typename Record, typename Encode>
+std::string IndexBytes(const std::vector<Record>& records, std::size_t size, Encode encode) {
+    std::string bytes(kPackHeaderSize + records.size() * size, '\x11');
+    for (std::size_t i = 0; i < records.size(); ++i)
+        encode(records[i], reinterpret_cast<std::uint8_t*>(&bytes[kPackHeaderSize + i * size]));
+    return bytes;
+}
+
+bool AddToZip(zipFile zip, const std::string& name, const std::string& data) {
+    zip_fileinfo info{};
+    return zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1) ==
+               ZIP_OK &&
+           zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK &&
+           zipCloseFileInZip(zip) == ZIP_OK;
+}
+
+int Run(const std::string& command) { return std::system(command.c_str()); }
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+void BM_InstallPackage(benchmark::State& state) {
+    const double scale = Scale();
+    const char* base = std::getenv("INSTALL_BENCH_DIR");
+    const fs::path dir = fs::path(base && *base ? base : fs::temp_directory_path().string()) /
+                         ("install-bench-" + std::to_string(std::random_device{}()));
+    const auto files = static_cast<std::size_t>(1024 * scale);
+    const std::size_t fileSize = 768 << 10;
+    const auto packRecords = static_cast<std::uint32_t>(8192 * scale);
+    const std::uint32_t blob = 32 << 10;
+    std::mt19937_64 rng(15);
+
+    // The game: the files the package replaces, and the pack it patches.
+    fs::create_directories(dir / "game" / "data");
+    for (std::size_t i = 0; i < files; ++i)
+        WriteFile(dir / "game" / ("f" + std::to_string(i) + ".bin"), Bytes(fileSize, rng));
+    std::vector<PackRecord> pack;
+    for (std::uint32_t i = 0; i < packRecords; ++i) pack.push_back(PackRecord{i * blob, blob, 0, 0, 0, 0});
+    WriteFile(dir / "game" / "data" / "0.dat", Bytes(std::size_t{packRecords} * blob, rng));
+    WriteFile(dir / "game" / "data" / "0.dat.i", IndexBytes(pack, kPackRecordSize, EncodePackRecord));
+
+    // The package: new files and a patch of a quarter of the records in
+    // place (same size) and as many appended (twice the size).
+    zipFile zip = zipOpen64((dir / "9.upd").c_str(), APPEND_STATUS_CREATE);
+    for (std::size_t i = 0; i < files; ++i) AddToZip(zip, "f" + std::to_string(i) + ".bin", Bytes(fileSize, rng));
+    std::vector<PatchRecord> patch;
+    std::uint32_t at = 0;
+    for (std::uint32_t i = 0; i < packRecords / 4; ++i, at += blob) patch.push_back({at, blob, 1, 1, 1, 1, i * 4});
+    for (std::uint32_t i = 0; i < packRecords / 4; ++i, at += 2 * blob) patch.push_back({at, 2 * blob, 2, 2, 2, 2, i * 4 + 1});
+    AddToZip(zip, "data/0.dat", Bytes(at, rng));
+    AddToZip(zip, "data/0.dat.i", IndexBytes(patch, kPatchRecordSize, EncodePatchRecord));
+    zipClose(zip, nullptr);
+    Run("sync");
+
+    for (auto _ : state) {
+        Run("cp -a '" + (dir / "game").string() + "' '" + (dir / "ours").string() + "' && sync");
+        auto start = Clock::now();
+        fs::create_directories(dir / "dl");
+        fs::copy_file(dir / "9.upd", dir / "dl" / "9.upd");
+        Run("sync");
+        start = Clock::now();
+        bool ok = UnpackPackage((dir / "dl" / "9").wstring(), false);
+        const double unpack = Seconds(start);
+        ok = ok && InstallUnpackedPackage((dir / "dl" / "9").wstring(), false, (dir / "ours").wstring() + L"/");
+        Run("sync");
+        const double ours = Seconds(start);
+        if (!ok) state.SkipWithError("install failed");
+
+        Run("cp -a '" + (dir / "game").string() + "' '" + (dir / "theirs").string() + "' && mkdir -p '" +
+            (dir / "tar").string() + "' && sync");
+        start = Clock::now();
+        Run("bsdtar -xf '" + (dir / "9.upd").string() + "' -C '" + (dir / "tar").string() + "' && cp -a '" +
+            (dir / "tar").string() + "/.' '" + (dir / "theirs").string() + "/' && sync");
+        const double pair = Seconds(start);
+
+        // The journal alone: two flushed records per file, as the install writes.
+        start = Clock::now();
+        InstallJournal journal;
+        journal.Begin((dir / "tar").wstring() + L"/");
+        for (std::size_t i = 0; i < files + 2; ++i) {
+            journal.RecordNew((dir / "tar" / ("f" + std::to_string(i) + ".bin.install~")).wstring());
+            journal.RecordNew((dir / "tar" / ("x" + std::to_string(i))).wstring());
+        }
+        journal.Commit();
+        const double journalSeconds = Seconds(start);
+
+        state.counters["ours_s"] = ours;
+        state.counters["unpack_s"] = unpack;
+        state.counters["bsdtar_cp_s"] = pair;
+        state.counters["speedup"] = pair / ours;
+        state.counters["journal_share"] = journalSeconds / ours;
+        fs::remove_all(dir / "ours");
+        fs::remove_all(dir / "theirs");
+        fs::remove_all(dir / "tar");
+        fs::remove_all(dir / "dl");
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
+
+BENCHMARK(BM_InstallPackage)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_MAIN();

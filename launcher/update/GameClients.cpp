@@ -1,0 +1,52 @@
+#include "launcher/update/GameClients.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+
+namespace {
+
+constexpr auto kGoneDeadline = std::chrono::seconds(5);
+constexpr auto kGonePoll = std::chrono::milliseconds(20);
+
+bool StillRunning(std::int32_t pid) {
+    for (const platform::ProcessInfo& p : platform::ListProcesses())
+        if (p.pid == pid && p.exeName == L"qx.exe") return true;
+    return false;
+}
+
+// Only the player's own clients are his game; /proc also lists other users'.
+bool OwnProcess(std::int32_t pid) {
+    struct stat st {};
+    const std::string path = "/proc/" + std::to_string(pid);
+    return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::getuid();
+}
+
+}  // namespace
+
+bool TerminateGameClients() {
+    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+        if (p.exeName != L"qx.exe" || !OwnProcess(p.pid)) continue;
+        bool gone = platform::TerminateProcess(p.pid);
+        // Its files are replaced next: wait until the kernel has ended it.
+        const auto deadline = std::chrono::steady_clock::now() + kGoneDeadline;
+        while (gone && StillRunning(p.pid)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                gone = false;
+                break;
+            }
+            std::this_thread::sleep_for(kGonePoll);
+        }
+        if (!gone && StillRunning(p.pid)) {
+            platform::MessageBoxW(nullptr, L"请关闭正在运行的游戏运行文件，再重新启动更新！", L"错误", 0);
+            return false;
+        }
+    }
+    return true;
+}

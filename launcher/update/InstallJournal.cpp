@@ -1,0 +1,317 @@
+#include "launcher/update/InstallJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "launcher/RunLog.h"
+#include "platform/Utf8.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr wchar_t kJournalName[] = L"install.journal";
+constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
+constexpr std::size_t kBlock = 1 << 20;
+
+InstallJournal::StepHook stepHook;  // tests only; set while no install runs
+int stepCount = 0;
+
+bool StepFails() {
+    return stepHook && !stepHook(stepCount++);
+}
+
+std::string Narrow(const std::wstring& path) { return platform::ToUtf8(path); }
+
+bool SyncFolderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Copies `size` bytes of `from` at `offset` into the new file `to`, flushed.
+bool CopyBytes(const std::string& from, std::uint64_t offset, std::uint64_t size, const std::string& to,
+               bool wholeFile) {
+    const int in = ::open(from.c_str(), O_RDONLY);
+    if (in < 0) return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buffer(kBlock);
+    bool ok = true;
+    std::uint64_t done = 0;
+    while (ok && (wholeFile || done < size)) {
+        const std::size_t want = wholeFile ? kBlock : static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - done));
+        const ssize_t got = ::pread(in, buffer.data(), want, static_cast<off_t>(offset + done));
+        if (got < 0) ok = false;
+        if (got <= 0) break;
+        ok = ::write(out, buffer.data(), static_cast<std::size_t>(got)) == got;
+        done += static_cast<std::uint64_t>(got);
+    }
+    if (!wholeFile && done != size) ok = false;
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    return ok;
+}
+
+// The saved-regions file: per range, its offset and size (8 bytes each,
+// host order) followed by its bytes.
+bool SaveRanges(const std::string& from, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges,
+                const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY);
+    if (in < 0) return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buffer;
+    bool ok = true;
+    for (const auto& [offset, size] : ranges) {
+        const std::uint64_t head[2] = {offset, size};
+        buffer.resize(sizeof head + size);
+        std::memcpy(buffer.data(), head, sizeof head);
+        ok = ::pread(in, buffer.data() + sizeof head, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size) &&
+             ::write(out, buffer.data(), buffer.size()) == static_cast<ssize_t>(buffer.size());
+        if (!ok) break;
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    return ok;
+}
+
+// Writes every range saved in `saved` back into `path`.
+bool WriteBack(const std::string& saved, const std::string& path) {
+    const int in = ::open(saved.c_str(), O_RDONLY);
+    if (in < 0) return false;
+    const int out = ::open(path.c_str(), O_WRONLY);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buffer;
+    bool ok = true;
+    for (;;) {
+        std::uint64_t head[2];
+        const ssize_t got = ::read(in, head, sizeof head);
+        if (got == 0) break;
+        if (got != static_cast<ssize_t>(sizeof head) || head[1] > (1ull << 32)) {
+            ok = false;
+            break;
+        }
+        buffer.resize(head[1]);
+        ok = ::read(in, buffer.data(), buffer.size()) == static_cast<ssize_t>(buffer.size()) &&
+             ::pwrite(out, buffer.data(), buffer.size(), static_cast<off_t>(head[0])) ==
+                 static_cast<ssize_t>(buffer.size());
+        if (!ok) break;
+    }
+    ok = ::fsync(out) == 0 && ok;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    return ok;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        parts.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return parts;
+        start = tab + 1;
+    }
+}
+
+// Undoes one record; true when its change is no longer in the game.
+bool UndoRecord(const std::vector<std::string>& r) {
+    std::error_code ec;
+    if (r[0] == "N" && r.size() == 2) {
+        fs::remove_all(r[1], ec);
+        return !Exists(r[1]);
+    }
+    if ((r[0] == "M" || r[0] == "C") && r.size() == 3) {
+        if (!Exists(r[2])) return true;  // never moved, or already put back
+        if (fs::is_directory(fs::symlink_status(r[1], ec)) && !fs::is_directory(fs::symlink_status(r[2], ec)))
+            fs::remove_all(r[1], ec);
+        if (fs::is_directory(fs::symlink_status(r[2], ec))) fs::remove_all(r[1], ec);
+        return ::rename(r[2].c_str(), r[1].c_str()) == 0;
+    }
+    if (r[0] == "L" && r.size() == 3) {
+        if (!Exists(r[1])) return true;
+        return ::truncate(r[1].c_str(), static_cast<off_t>(std::stoull(r[2]))) == 0;
+    }
+    if (r[0] == "B" && r.size() == 3) {
+        if (!Exists(r[1])) return true;
+        return WriteBack(r[2], r[1]);
+    }
+    return false;
+}
+
+// Reads the complete records of the journal at `path`; a last line cut off
+// by a kill was never acted on and is dropped.
+std::vector<std::vector<std::string>> ReadRecords(const std::string& path) {
+    std::vector<std::vector<std::string>> records;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return records;
+    std::string text;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    std::fclose(f);
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        records.push_back(SplitTabs(text.substr(start, nl - start)));
+    return records;
+}
+
+// Rolls back the journal of `appDir`; `undone` counts the records undone.
+bool RollBackJournal(const std::wstring& appDir, int& undone) {
+    const std::string journal = Narrow(appDir + kJournalName);
+    const auto records = ReadRecords(journal);
+    bool ok = true;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        bool done = false;
+        try {
+            done = UndoRecord(*it);
+        } catch (const std::exception&) {  // a damaged number in the record
+            done = false;
+        }
+        if (done) ++undone;
+        ok = ok && done;
+    }
+    if (!ok) return false;
+    if (::unlink(journal.c_str()) != 0) return false;
+    SyncFolderOf(journal);
+    std::error_code ec;
+    fs::remove_all(Narrow(appDir + kAsideFolder), ec);
+    return true;
+}
+
+}  // namespace
+
+InstallJournal::~InstallJournal() {
+    if (file_) RollBack();
+}
+
+void InstallJournal::SetStepHookForTesting(StepHook hook) {
+    stepHook = std::move(hook);
+    stepCount = 0;
+}
+
+bool InstallJournal::Begin(const std::wstring& appDir) {
+    appDir_ = appDir;
+    asideCount_ = 0;
+    const std::string journal = Narrow(appDir + kJournalName);
+    const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        ::unlink(journal.c_str());
+        return false;
+    }
+    std::error_code ec;
+    fs::remove_all(Narrow(appDir + kAsideFolder), ec);
+    fs::create_directories(Narrow(appDir + kAsideFolder), ec);
+    if (ec || !SyncFolderOf(journal)) {
+        RollBack();
+        return false;
+    }
+    return true;
+}
+
+bool InstallJournal::Append(const std::string& line) {
+    if (!file_ || StepFails()) return false;
+    const std::string text = line + "\n";
+    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0 &&
+           ::fsync(::fileno(file_)) == 0;
+}
+
+std::wstring InstallJournal::NextAsidePath() {
+    return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
+}
+
+bool InstallJournal::RecordNew(const std::wstring& path) { return Append("N\t" + Narrow(path)); }
+
+bool InstallJournal::MoveAside(const std::wstring& path) {
+    const std::string aside = Narrow(NextAsidePath());
+    const std::string target = Narrow(path);
+    return Append("M\t" + target + "\t" + aside) && ::rename(target.c_str(), aside.c_str()) == 0;
+}
+
+bool InstallJournal::SaveCopy(const std::wstring& path) {
+    const std::string aside = Narrow(NextAsidePath());
+    const std::string partial = aside + ".part";
+    // The copy is complete under its final name before it is recorded, so a
+    // rollback never puts a half copy back.
+    return CopyBytes(Narrow(path), 0, 0, partial, true) && ::rename(partial.c_str(), aside.c_str()) == 0 &&
+           Append("C\t" + Narrow(path) + "\t" + aside);
+}
+
+bool InstallJournal::RecordLength(const std::wstring& path, std::uint64_t length) {
+    return Append("L\t" + Narrow(path) + "\t" + std::to_string(length));
+}
+
+bool InstallJournal::SaveRegions(const std::wstring& path,
+                                 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges) {
+    if (ranges.empty()) return true;
+    const std::string saved = Narrow(NextAsidePath());
+    return SaveRanges(Narrow(path), ranges, saved) && Append("B\t" + Narrow(path) + "\t" + saved);
+}
+
+bool InstallJournal::Commit() {
+    if (!file_) return false;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    const std::string journal = Narrow(appDir_ + kJournalName);
+    if (!closed) {
+        int undone = 0;
+        RollBackJournal(appDir_, undone);
+        return false;
+    }
+    if (::unlink(journal.c_str()) != 0) return false;
+    SyncFolderOf(journal);
+    std::error_code ec;
+    fs::remove_all(Narrow(appDir_ + kAsideFolder), ec);
+    return true;
+}
+
+bool InstallJournal::RollBack() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    int undone = 0;
+    return RollBackJournal(appDir_, undone);
+}
+
+bool RollBackInterruptedInstall(const std::wstring& appDir) {
+    if (!Exists(Narrow(appDir + kJournalName))) return true;
+    int undone = 0;
+    const bool ok = RollBackJournal(appDir, undone);
+    if (ok) {
+        RUNLOG_MESSAGE(L"interrupted update install rolled back, " + std::to_wstring(undone) + L" changes undone");
+    } else {
+        RUNLOG_ERROR(L"interrupted update install could not be rolled back, " + std::to_wstring(undone) +
+                     L" changes undone");
+    }
+    return ok;
+}

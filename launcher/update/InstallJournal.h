@@ -1,0 +1,67 @@
+#pragma once
+// The undo journal of one package install. It lives in the installation
+// folder ("install.journal", with the saved originals in
+// "install.journal.d/"), outside the download folders that every check
+// deletes. Each change to the game is recorded, and flushed to disk, before
+// it is made; the originals are moved aside by rename, never copied, except
+// for small pack index files and the bytes a pack merge overwrites in place.
+// Removing the journal is the commit point. Rolling back undoes the records
+// in reverse and is safe to repeat after being interrupted itself.
+// One install at a time, on the update thread (or at start-up).
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class InstallJournal {
+public:
+    InstallJournal() = default;
+    ~InstallJournal();
+    InstallJournal(const InstallJournal&) = delete;
+    InstallJournal& operator=(const InstallJournal&) = delete;
+
+    // Starts a journal in `appDir` (trailing separator). False when it
+    // cannot be created or a journal is already there.
+    bool Begin(const std::wstring& appDir);
+    bool Active() const { return file_ != nullptr; }
+
+    // `path` does not exist yet and will be created (file or folder tree).
+    bool RecordNew(const std::wstring& path);
+    // Moves the existing `path` aside (a rename); rollback puts it back over
+    // whatever is there then.
+    bool MoveAside(const std::wstring& path);
+    // Keeps a copy of the existing small file `path` (a pack index).
+    bool SaveCopy(const std::wstring& path);
+    // `path` will grow past its current length `length`.
+    bool RecordLength(const std::wstring& path, std::uint64_t length);
+    // Saves the bytes of `path` in each (offset, size) range, which are about
+    // to be overwritten: one file, one flush, however many ranges.
+    bool SaveRegions(const std::wstring& path, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges);
+
+    // Removes the journal (the install is complete) and the saved originals.
+    bool Commit();
+    // Undoes every recorded change and removes the journal. False when
+    // something could not be restored; the journal then stays for the next start.
+    bool RollBack();
+
+    // Test hook: called before each journal record with its number (counted
+    // from 0 since the hook was set); returning false fails the record as a
+    // full disk would. nullptr removes it.
+    using StepHook = std::function<bool(int step)>;
+    static void SetStepHookForTesting(StepHook hook);
+
+private:
+    bool Append(const std::string& line);
+    std::wstring NextAsidePath();
+
+    std::FILE* file_ = nullptr;
+    std::wstring appDir_;
+    int asideCount_ = 0;
+};
+
+// Start-up: rolls back the journal an install killed part-way left in
+// `appDir`, and logs what it did. True when there was nothing to roll back
+// or the rollback succeeded. UI thread, before the update thread starts.
+bool RollBackInterruptedInstall(const std::wstring& appDir);

@@ -1,0 +1,216 @@
+#include "launcher/update/UnpackPackage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <unzip.h>
+
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "launcher/RunLog.h"
+#include "launcher/update/InstallProgress.h"
+#include "platform/Utf8.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Large enough that inflating runs at the speed of the disk, not of the calls.
+constexpr std::size_t kInflateBlock = 1 << 20;
+constexpr std::uint32_t kDosFolder = 0x10;
+constexpr int kUnixHost = 3;
+
+bool IsValidUtf8(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int extra = 0;
+        char32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
+        else return false;
+        if (i + static_cast<std::size_t>(extra) >= s.size()) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+bool DropLeadingRule(std::wstring& name) {
+    if (name.size() >= 2 && name[1] == L':') {
+        name.erase(0, 2);
+        return true;
+    }
+    if (!name.empty() && (name[0] == L'\\' || name[0] == L'/')) {
+        name.erase(0, 1);
+        return true;
+    }
+    std::size_t first = std::wstring::npos;
+    for (const wchar_t* seq : {L"\\..\\", L"\\../", L"/../", L"/..\\"}) {
+        const std::size_t at = name.find(seq);
+        if (at < first) first = at;
+    }
+    if (first == std::wstring::npos) return false;
+    name.erase(0, first + 4);
+    return true;
+}
+
+// True when a component of the (separator-normalised) name is "..": a bare
+// "../x" passes the rules above and would still leave the base folder.
+bool HasParentComponent(const std::wstring& name) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t sep = name.find(L'/', start);
+        if (name.compare(start, sep == std::wstring::npos ? std::wstring::npos : sep - start, L"..") == 0)
+            return true;
+        if (sep == std::wstring::npos) return false;
+        start = sep + 1;
+    }
+}
+
+void SetTimes(const std::string& path, const unz_file_info64& info) {
+    std::tm tm{};
+    tm.tm_sec = static_cast<int>(info.tmu_date.tm_sec);
+    tm.tm_min = static_cast<int>(info.tmu_date.tm_min);
+    tm.tm_hour = static_cast<int>(info.tmu_date.tm_hour);
+    tm.tm_mday = static_cast<int>(info.tmu_date.tm_mday);
+    tm.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
+    tm.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
+    tm.tm_isdst = -1;
+    const std::time_t when = std::mktime(&tm);
+    if (when == static_cast<std::time_t>(-1)) return;
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Writes the current entry to `path`; never more than it declared.
+bool ExtractEntry(unzFile zip, const std::string& path, const unz_file_info64& info, mode_t mode,
+                  std::vector<char>& buffer) {
+    if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+    ::unlink(path.c_str());  // replace, even a read-only file
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    if (fd < 0) {
+        unzCloseCurrentFile(zip);
+        return false;
+    }
+    bool ok = true;
+    std::uint64_t written = 0;
+    for (;;) {
+        const int got = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (got < 0) ok = false;
+        if (got <= 0) break;
+        written += static_cast<std::uint64_t>(got);
+        if (written > info.uncompressed_size ||
+            ::write(fd, buffer.data(), static_cast<std::size_t>(got)) != got) {
+            ok = false;
+            break;
+        }
+    }
+    ok = unzCloseCurrentFile(zip) == UNZ_OK && ok;  // the CRC check
+    ok = written == info.uncompressed_size && ok;
+    ok = ::fchmod(fd, mode) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) {
+        SetTimes(path, info);
+    } else {
+        ::unlink(path.c_str());
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::wstring SanitiseEntryName(std::wstring name) {
+    while (DropLeadingRule(name)) {
+    }
+    return name;
+}
+
+bool UnpackPackage(const std::wstring& stem, bool isTre) {
+    const std::string archive = platform::ToUtf8(stem + (isTre ? L".tre" : L".upd"));
+    unzFile zip = unzOpen64(archive.c_str());
+    if (!zip) return false;
+    std::wstring base = stem;
+    if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) base += L'/';
+
+    unz_global_info64 global{};
+    bool ok = unzGetGlobalInfo64(zip, &global) == UNZ_OK;
+    // Refuse before writing anything what the disk cannot hold: a package
+    // claiming sizes past the free space is a bomb or does not fit.
+    std::uint64_t total = 0;
+    std::vector<char> nameBuffer(65536);
+    for (int r = ok ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; r == UNZ_OK; r = unzGoToNextFile(zip)) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        total += info.uncompressed_size;
+    }
+    struct statvfs space {};
+    const std::string parent = fs::path(platform::ToUtf8(stem)).parent_path().string();
+    if (ok && ::statvfs(parent.empty() ? "." : parent.c_str(), &space) == 0 &&
+        total > static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize) {
+        RUNLOG_ERROR(L"package " + platform::ToWide(archive) + L" needs " + std::to_wstring(total) +
+                     L" bytes, more than the free space");
+        ok = false;
+    }
+
+    std::vector<char> buffer(kInflateBlock);
+    const std::uint64_t count = global.number_entry;
+    std::uint64_t index = 0;
+    for (int r = ok ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; ok && r == UNZ_OK;
+         r = unzGoToNextFile(zip), ++index) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, nameBuffer.data(), nameBuffer.size() - 1, nullptr, 0, nullptr,
+                                    0) != UNZ_OK) {
+            ok = false;
+            break;
+        }
+        const std::string rawName(nameBuffer.data(), std::min<std::size_t>(info.size_filename, nameBuffer.size() - 1));
+        const bool unixHost = (info.version >> 8) == kUnixHost;
+        const auto unixMode = static_cast<mode_t>(info.external_fa >> 16);
+        std::wstring name = SanitiseEntryName(platform::ToWide(rawName));
+        for (wchar_t& c : name)
+            if (c == L'\\') c = L'/';
+        if (!IsValidUtf8(rawName)) {
+            RUNLOG_WARNING(L"package entry " + std::to_wstring(index) + L" has a name that is not UTF-8, skipped");
+        } else if (unixHost && S_ISLNK(unixMode)) {
+            RUNLOG_WARNING(L"package entry " + name + L" is a symbolic link, skipped");
+        } else if (HasParentComponent(name)) {
+            RUNLOG_WARNING(L"package entry " + name + L" leaves the package folder, skipped");
+        } else {
+            const bool folder = (info.external_fa & kDosFolder) != 0 || (unixHost && S_ISDIR(unixMode)) ||
+                                name.empty() || name.back() == L'/';
+            const std::string path = platform::ToUtf8(base + name);
+            std::error_code ec;
+            fs::create_directories(folder ? fs::path(path) : fs::path(path).parent_path(), ec);
+            if (ec) {
+                RUNLOG_ERROR(L"package folder for " + name + L" cannot be made");
+                ok = false;
+            } else if (!folder) {
+                // Permission bits survive (a client's executable bit), set-id bits never.
+                const mode_t mode = unixHost && (unixMode & 0777) ? ((unixMode & 0777) | 0600) : 0644;
+                if (!ExtractEntry(zip, path, info, mode, buffer)) {
+                    RUNLOG_ERROR(L"package entry " + name + L" cannot be unpacked in full");
+                    ok = false;
+                }
+            }
+        }
+        if (count > 0) ReportInstallProgress(static_cast<double>(index + 1) / static_cast<double>(count) * 100.0);
+    }
+    unzClose(zip);
+    return ok;
+}

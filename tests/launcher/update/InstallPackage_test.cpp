@@ -1,0 +1,188 @@
+#include "launcher/update/InstallPackage.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "launcher/update/InstallJournal.h"
+#include "launcher/update/PackTestFiles.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using packtest::Patch;
+using packtest::Rec;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+
+using Snapshot = std::map<std::string, std::string>;
+
+// Every file (with its bytes) and folder of the game, except the journal.
+Snapshot Take(const fs::path& root) {
+    Snapshot s;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root).string();
+        if (rel.rfind("install.journal", 0) == 0) continue;
+        s[rel] = e.is_directory() ? "<folder>" : ReadFileBytes(e.path());
+    }
+    return s;
+}
+
+// A game folder and an unpacked package that touches it every way an
+// install can: replaced, new and deleted files, a new folder tree, a pack
+// merge writing in place and appending, and a del.lst reaching outside.
+class InstallTest : public testing::Test {
+protected:
+    void SetUp() override { Build(); }
+    void TearDown() override { InstallJournal::SetStepHookForTesting(nullptr); }
+
+    void Build() {
+        fs::remove_all(game);
+        fs::remove_all(stem);
+        fs::create_directories(game / "data");
+        fs::create_directories(game / "sub");
+        WriteFileBytes(game / "version.ini", "v1");
+        WriteFileBytes(game / "client.exe", "old client");
+        WriteFileBytes(game / "remove1.txt", "r1");
+        WriteFileBytes(game / "sub" / "remove2.txt", "r2");
+        WriteFileBytes(game / "keep.txt", "keep");
+        WriteFileBytes(game / "data" / "0.dat", "0123456789");
+        WriteFileBytes(game / "data" / "0.dat.i", packtest::IndexBytes({Rec(0, 4, 1), Rec(4, 6, 2)}));
+        WriteFileBytes(dir / "outside.txt", "outside");
+
+        fs::create_directories(stem / "newdir" / "deep");
+        fs::create_directories(stem / "data");
+        fs::create_directories(stem / "sub");
+        WriteFileBytes(stem / "version.ini", "v2");
+        WriteFileBytes(stem / "client.exe", "new client");
+        WriteFileBytes(stem / "newdir" / "a.txt", "a");
+        WriteFileBytes(stem / "newdir" / "deep" / "b.txt", "b");
+        WriteFileBytes(stem / "sub" / "new.txt", "new");
+        WriteFileBytes(stem / "data" / "0.dat", "ABxyzwvuts");
+        WriteFileBytes(stem / "data" / "0.dat.i", packtest::PatchBytes({Patch(0, 2, 0, 3), Patch(2, 8, 1, 4)}));
+        WriteFileBytes(stem / "sub" / "del.lst", "remove1.txt  sub/remove2.txt\n../outside.txt /etc/hostname\n");
+    }
+
+    bool Install(bool isTre = false) {
+        return InstallUnpackedPackage(stem.wstring(), isTre, game.wstring() + L"/");
+    }
+
+    testsupport::TempDir dir;
+    fs::path game = dir / "game";
+    fs::path stem = dir / "dl" / "5";
+};
+
+TEST_F(InstallTest, InstallsEveryKindOfChange) {
+    ASSERT_TRUE(Install());
+    const Snapshot after = Take(game);
+    EXPECT_EQ(after.at("version.ini"), "v2");
+    EXPECT_EQ(after.at("client.exe"), "new client");
+    EXPECT_EQ(after.at("newdir/deep/b.txt"), "b");
+    EXPECT_EQ(after.at("sub/new.txt"), "new");
+    EXPECT_EQ(after.count("remove1.txt") + after.count("sub/remove2.txt"), 0u) << "both words of one line";
+    EXPECT_EQ(after.count("sub/del.lst"), 0u);
+    EXPECT_EQ(after.at("keep.txt"), "keep");
+    EXPECT_EQ(ReadFileBytes(dir / "outside.txt"), "outside");
+    // In place over slot 0, appended for slot 1.
+    EXPECT_EQ(after.at("data/0.dat"), "AB23456789xyzwvuts");
+    EXPECT_EQ(packtest::LoadRecords(game / "data" / "0.dat.i"), (std::vector<PackRecord>{Rec(0, 2, 3), Rec(10, 8, 4)}));
+    EXPECT_FALSE(fs::exists(game / "install.journal"));
+    EXPECT_FALSE(fs::exists(game / "install.journal.d"));
+}
+
+TEST_F(InstallTest, TreCopiesIndexesPlainlyAndNeverDataFiles) {
+    ASSERT_TRUE(Install(true));
+    EXPECT_EQ(ReadFileBytes(game / "data" / "0.dat.i"), ReadFileBytes(stem / "data" / "0.dat.i"));
+    EXPECT_EQ(ReadFileBytes(game / "data" / "0.dat"), "0123456789");
+    EXPECT_TRUE(fs::exists(stem / "client.exe")) << "a .tre package folder stays whole";
+}
+
+TEST_F(InstallTest, FailureAtEveryStepRestoresTheGame) {
+    int steps = 0;
+    InstallJournal::SetStepHookForTesting([&](int) { return ++steps, true; });
+    ASSERT_TRUE(Install());
+    ASSERT_GT(steps, 10);
+    for (int failAt = 0; failAt < steps; ++failAt) {
+        SCOPED_TRACE(failAt);
+        Build();
+        const Snapshot before = Take(game);
+        InstallJournal::SetStepHookForTesting([failAt](int step) { return step < failAt; });
+        EXPECT_FALSE(Install());
+        EXPECT_EQ(Take(game), before);
+        EXPECT_FALSE(fs::exists(game / "install.journal"));
+    }
+}
+
+// The install runs in a child that dies by SIGKILL; the parent then rolls
+// back as the next start would.
+TEST_F(InstallTest, KilledAtAnyPointLeavesTheOldOrTheNewGame) {
+    ASSERT_TRUE(Install());
+    const Snapshot after = Take(game);
+    int steps = 0;
+    Build();
+    const Snapshot before = Take(game);
+    InstallJournal::SetStepHookForTesting([&](int) { return ++steps, true; });
+    ASSERT_TRUE(Install());
+    InstallJournal::SetStepHookForTesting(nullptr);
+
+    std::mt19937 random(15);
+    int sawOld = 0;
+    int sawNew = 0;
+    // Killed just before each journal record, then at random moments.
+    for (int run = 0; run < steps + 12; ++run) {
+        SCOPED_TRACE(run);
+        Build();
+        const int killAt = run < steps ? run : -1;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (killAt >= 0) {
+                InstallJournal::SetStepHookForTesting([killAt](int step) {
+                    if (step == killAt) ::raise(SIGKILL);
+                    return true;
+                });
+            }
+            Install();
+            ::_exit(0);
+        }
+        if (killAt < 0) {
+            ::usleep(std::uniform_int_distribution<useconds_t>(0, 3000)(random));
+            ::kill(child, SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+        const Snapshot now = Take(game);
+        EXPECT_TRUE(now == before || now == after);
+        (now == before ? sawOld : sawNew)++;
+    }
+    EXPECT_GE(sawOld, steps) << sawNew << " runs reached the commit";
+}
+
+TEST_F(InstallTest, FullDiskFailsAndRestores) {
+    WriteFileBytes(stem / "client.exe", std::string(64 << 10, 'c'));
+    const Snapshot before = Take(game);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16 << 10, 16 << 10};  // the journal fits, the new client does not
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(Install(true) ? 1 : 0);  // a .tre copies its files instead of moving them
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the install reported success on a full disk";
+    EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+    EXPECT_TRUE(Take(game) == before);
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "launcher/update/UnpackPackage.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Utf8.h"
+#include "support/TempDir.h"
+#include "launcher/update/ZipBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every file and link below `folder`, relative, '/'-separated, sorted.
+std::vector<std::string> FilesBelow(const fs::path& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (!it->is_directory() || it->is_symlink()) files.push_back(fs::relative(it->path(), folder).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(SanitiseEntryNameTest, RulesRepeatUntilRelative) {
+    const std::vector<std::pair<std::wstring, std::wstring>> cases = {
+        {L"..\\..\\x.dll", L"x.dll"},
+        {L"C:\\Windows\\x.dll", L"Windows\\x.dll"},
+        {L"/etc/passwd", L"etc/passwd"},
+        {L"a/../b", L"b"},
+        {L"a\\../b", L"b"},
+        {L"a/..\\b", L"b"},
+        {L"c:/d:/\\e", L"e"},
+        {L"data/0.dat.i", L"data/0.dat.i"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(SanitiseEntryName(in), out) << platform::ToUtf8(in);
+}
+
+struct SafetyCase {
+    const char* what;
+    ziptest::Entry entry;
+    bool unpacks;
+    std::vector<std::string> files;  // below the package root afterwards
+    mode_t mode;                     // permission bits of the one file, when checked
+};
+
+TEST(UnpackPackageTest, HostileEntriesStayInsideThePackageFolder) {
+    const std::vector<SafetyCase> cases = {
+        {"absolute", {"/abs.txt", "a"}, true, {"abs.txt"}, 0},
+        {"drive prefix", {"C:\\x\\y.txt", "a"}, true, {"x/y.txt"}, 0},
+        {"backslash traversal", {"..\\..\\x.dll", "a"}, true, {"x.dll"}, 0},
+        {"mixed traversal", {"a\\../b.txt", "a"}, true, {"b.txt"}, 0},
+        {"bare parent", {"../up.txt", "a"}, true, {}, 0},
+        {"parent after a rule", {"a/../../b.txt", "a"}, true, {}, 0},
+        {"symbolic link", {"link", "/etc/passwd", 0120777}, true, {}, 0},
+        {"set-uid bit", {"suid", "a", 0104755}, true, {"suid"}, 0755},
+        {"executable bit", {"qx.exe", "a", 0100755}, true, {"qx.exe"}, 0755},
+        {"not UTF-8", {"bad\xff.txt", "a"}, true, {}, 0},
+    };
+    for (const SafetyCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir dir;
+        ASSERT_TRUE(ziptest::WriteZip((dir / "1.upd").string(), {c.entry}));
+        EXPECT_EQ(UnpackPackage((dir / "1").wstring(), false), c.unpacks);
+        EXPECT_EQ(FilesBelow(dir / "1"), c.files);
+        // Nothing beside the archive and its folder.
+        std::vector<std::string> top;
+        for (const auto& e : fs::directory_iterator(dir.Path())) top.push_back(e.path().filename().string());
+        std::sort(top.begin(), top.end());
+        EXPECT_TRUE(top == std::vector<std::string>{"1.upd"} || top == (std::vector<std::string>{"1", "1.upd"}));
+        if (c.mode) {
+            struct stat st {};
+            ASSERT_EQ(::stat((dir / "1" / c.files[0]).c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.mode);
+        }
+    }
+}
+
+TEST(UnpackPackageTest, RefusesPackagesClaimingMoreThanTheFreeSpace) {
+    testsupport::TempDir dir;
+    std::vector<ziptest::Entry> bomb;
+    for (int i = 0; i < 1024; ++i) bomb.push_back({"bomb" + std::to_string(i), "x", 0100644, 0xFFFFFFF0u});
+    ASSERT_TRUE(ziptest::WriteZip((dir / "1.upd").string(), bomb));
+    EXPECT_FALSE(UnpackPackage((dir / "1").wstring(), false));
+    EXPECT_EQ(FilesBelow(dir / "1"), std::vector<std::string>{});
+}
+
+TEST(UnpackPackageTest, EntryShorterThanItClaimsFailsWithoutALeftover) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(ziptest::WriteZip((dir / "1.upd").string(), {{"short", "x", 0100644, 4096}}));
+    EXPECT_FALSE(UnpackPackage((dir / "1").wstring(), false));
+    EXPECT_EQ(FilesBelow(dir / "1"), std::vector<std::string>{});
+}
+
+TEST(UnpackPackageTest, FoldersFilesAndReplacement) {
+    testsupport::TempDir dir;
+    const std::string big(3 << 20, 'z');  // spans several inflate blocks
+    ASSERT_TRUE(ziptest::WriteZip((dir / "7.tre").string(), {{"empty/", "", 040755},
+                                                             {"data\\0.dat.i", "index"},
+                                                             {"big.bin", big}}));
+    fs::create_directories(dir / "7" / "data");
+    std::ofstream(dir / "7" / "data" / "0.dat.i") << "old and longer contents";
+    ASSERT_TRUE(UnpackPackage((dir / "7").wstring(), true));
+    EXPECT_TRUE(fs::is_directory(dir / "7" / "empty"));
+    EXPECT_EQ(ReadAll(dir / "7" / "data" / "0.dat.i"), "index");
+    EXPECT_EQ(ReadAll(dir / "7" / "big.bin"), big);
+    EXPECT_FALSE(UnpackPackage((dir / "7").wstring(), false)) << "7.upd does not exist";
+}
+
+}  // namespace
