@@ -26,6 +26,7 @@ constexpr int kMaxModules = 1024;
 constexpr std::size_t kMapsCapacity = 2u << 20;
 constexpr std::uint64_t kStackCap = 256 * 1024;
 constexpr std::uint64_t kRedZone = 128;
+constexpr std::uint64_t kOverflowReach = 1024 * 1024;
 constexpr std::uint32_t kMaxBuildId = 64;
 // How long the other threads get to report their registers. A thread that
 // blocks the gather signal never answers; it is listed without registers.
@@ -395,8 +396,20 @@ private:
 mdmp::MemoryDescriptor WriteStack(Out& out, std::uint64_t sp) {
     mdmp::MemoryDescriptor stack{};
     const Mapping* m = FindMapping(sp);
-    if (m == nullptr || !m->readable) return stack;
-    const std::uint64_t start = sp - kRedZone >= m->start && sp >= kRedZone ? sp - kRedZone : m->start;
+    if (m == nullptr || !m->readable) {
+        // A stack overflow leaves the pointer below the stack's mapping:
+        // the frames start at the mapping just above it.
+        m = nullptr;
+        for (int i = 0; i < gMappingCount; ++i) {
+            const Mapping& above = gMappings[i];
+            if (above.readable && above.start > sp && above.start - sp <= kOverflowReach &&
+                (m == nullptr || above.start < m->start)) {
+                m = &above;
+            }
+        }
+        if (m == nullptr) return stack;
+    }
+    const std::uint64_t start = sp >= m->start + kRedZone ? sp - kRedZone : m->start;
     const std::uint64_t end = m->end - start > kStackCap ? start + kStackCap : m->end;
     stack.startOfMemoryRange = start;
     stack.memory.dataSize = static_cast<std::uint32_t>(end - start);
