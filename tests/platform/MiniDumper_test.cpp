@@ -160,11 +160,10 @@ TEST_P(MiniDumperCrashTest, WritesADumpBesideTheExecutableAndExitsWithZero) {
         if (t.threadId == exception.threadId) sawCrashing = true;
     }
     EXPECT_TRUE(sawCrashing);
-    // The main thread's id is the process id.
-    if (c.onWorker) {
-        EXPECT_NE(exception.threadId, static_cast<std::uint32_t>(pid));
-    } else {
-        EXPECT_EQ(exception.threadId, static_cast<std::uint32_t>(pid));
+    // The main thread's id is the process id. A signal sent to the process
+    // is taken by whichever thread the kernel picks, so no thread is asserted.
+    if (std::string(c.mode) != "wait") {
+        EXPECT_EQ(exception.threadId == static_cast<std::uint32_t>(pid), !c.onWorker) << exception.threadId;
     }
     // The mapped files name the executable the debugger is to be given.
     const std::string& maps = Find(streams, mdmp::kLinuxMaps)->bytes;
