@@ -5,6 +5,7 @@
 
 #include "launcher/RunLog.h"
 #include "launcher/WorkerGroup.h"
+#include "platform/MiniDumper.h"
 #include "platform/Utf8.h"
 
 namespace {
@@ -41,6 +42,7 @@ wxThreadError MyThread::Run() {
 }
 
 wxThread::ExitCode MyThread::Entry() {
+    platform::MiniDumper::PrepareThread();
     RunLogAttachCurrentThread();
     // Exceptions never cross the thread's entry: they are logged, and the
     // worker ends as if its function had returned.

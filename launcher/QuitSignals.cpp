@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/MiniDumper.h"
 #include "platform/Window.h"
 
 namespace {
@@ -38,6 +39,7 @@ bool StartQuitSignalThread() {
     if (pipe2(gPipe, O_CLOEXEC) != 0) return false;
     try {
         gWaiter = std::thread([] {
+            platform::MiniDumper::PrepareThread();
             for (;;) {
                 char byte = 0;
                 const ssize_t got = read(gPipe[0], &byte, 1);
