@@ -49,8 +49,9 @@ bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
 }  // namespace
 
 int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
-    // Signals are blocked before any thread exists, so only the waiting
-    // thread ever receives them.
+    // SIGINT and SIGTERM get their handler before the backend starts its
+    // threads; whichever thread a signal lands on, the handler only wakes the
+    // waiting thread, which posts the quit message to the UI thread.
     StartQuitSignalThread();
     const char* backend = platform::StartWindowBackend(options.backend, argc, argv);
 
