@@ -27,7 +27,7 @@ int Walk(DuiLib::CMarkupNode node, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    for (int encoding : {XMLFILE_ENCODING_UTF8, XMLFILE_ENCODING_UNICODE}) {
+    for (int encoding : {DuiLib::XMLFILE_ENCODING_UTF8, DuiLib::XMLFILE_ENCODING_UNICODE}) {
         DuiLib::CMarkup markup;
         const bool loaded = markup.LoadFromMem(data, size, encoding);
         FUZZ_CHECK(loaded == markup.IsValid());
