@@ -13,6 +13,7 @@
 #include "platform/Utf8.h"
 #include "platform/Window.h"
 #include "support/TempDir.h"
+#include "support/TestHttpServer.h"
 #include "toolkit/ActiveXUI.h"
 #include "toolkit/UIResources.h"
 #include "toolkit/WebViewBrowser.h"
@@ -52,19 +53,6 @@ private:
     int port_ = 0;
     std::thread thread_;
 };
-
-// A port nothing listens on: bound, then closed again.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 class DesktopWebViewTest : public testing::Test {
 protected:
@@ -109,7 +97,7 @@ TEST_F(DesktopWebViewTest, ShowsThePageOfALocalServerInTheControlsRectangle) {
 TEST_F(DesktopWebViewTest, PageThatFailsToLoadLeavesTheSkinBackground) {
     auto* view = dynamic_cast<DuiLib::CWebViewBrowser*>(browser_);
     ASSERT_NE(view, nullptr);
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/missing.html";
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(testsupport::ClosedLoopbackPort()) + L"/missing.html";
     EXPECT_EQ(browser_->Navigate(url.c_str()), platform::S_OK) << "loading is asynchronous";
     EXPECT_TRUE(testsupport::PumpUntil([&] { return view->HasFailed(); }, 30000));
     testsupport::PumpUntil([] { return false; }, 300);

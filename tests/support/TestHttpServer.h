@@ -111,4 +111,7 @@ private:
     std::vector<HttpRequestRecord> log_;
 };
 
+// A loopback port nothing listens on: bound, then closed again.
+int ClosedLoopbackPort();
+
 }  // namespace testsupport

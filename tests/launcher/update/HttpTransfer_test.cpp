@@ -27,19 +27,6 @@ using testsupport::WriteFileBytes;
 
 constexpr char kOldList[] = "<ServerList>old</ServerList>";
 
-// A port nothing listens on: bound, then closed again.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 class HttpTransferTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -125,7 +112,7 @@ TEST_F(HttpTransferTest, AFourByteListIsAccepted) {
 }
 
 TEST_F(HttpTransferTest, ARefusedPortFailsAndKeepsTheList) {
-    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/list.xml";
+    const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(testsupport::ClosedLoopbackPort()) + L"/list.xml";
     EXPECT_FALSE(DownLoadServerListFile(dir_.Folder(), url, L""));
     ExpectOldListKept();
 }
