@@ -34,15 +34,31 @@ std::string Read(const std::filesystem::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void CheckGameIndexConsistent(const std::filesystem::path& gameData) {
+bool LoadRecords(const std::filesystem::path& gameData, std::vector<PackRecord>& records, std::uint64_t& dataSize) {
     PackIndex index;
     index.path = gameData.wstring();
-    if (!LoadPackIndex(index)) return;
     std::error_code ec;
-    const auto dataSize = std::filesystem::file_size(gameData, ec);
-    if (ec) return;
-    for (const auto& record : index.records)
-        FUZZ_CHECK(record.offset == kNoLocalData || RecordInsideData(record, dataSize));
+    dataSize = std::filesystem::file_size(gameData, ec);
+    if (ec || !LoadPackIndex(index)) return false;
+    records = index.records;
+    return true;
+}
+
+bool Sound(const PackRecord& record, std::uint64_t dataSize) {
+    return record.offset == kNoLocalData || RecordInsideData(record, dataSize);
+}
+
+// A merge may leave records of a damaged game pack as they were, but every
+// record it wrote points inside the data file.
+void CheckMergedIndex(const std::filesystem::path& gameData, const std::vector<PackRecord>& before,
+                      std::uint64_t sizeBefore) {
+    std::vector<PackRecord> after;
+    std::uint64_t dataSize = 0;
+    if (!LoadRecords(gameData, after, dataSize)) return;
+    for (std::size_t k = 0; k < after.size(); ++k) {
+        if (Sound(after[k], dataSize)) continue;
+        FUZZ_CHECK(k < before.size() && before[k] == after[k] && !Sound(before[k], sizeBefore));
+    }
 }
 
 }  // namespace
@@ -65,11 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     patch.indexPath = packageIndex.wstring();
     LoadPatchIndexFile(patch);
 
+    std::vector<PackRecord> recordsBefore;
+    std::uint64_t sizeBefore = 0;
+    LoadRecords(gameData, recordsBefore, sizeBefore);
     const std::string indexBefore = Read(gameIndex);
     const std::string dataBefore = Read(gameData);
     std::wstring failure;
     if (MergePackPatch(packageIndex.wstring(), gameIndex.wstring(), &failure)) {
-        CheckGameIndexConsistent(gameData);
+        CheckMergedIndex(gameData, recordsBefore, sizeBefore);
     } else {
         FUZZ_CHECK(!failure.empty());
         FUZZ_CHECK(Read(gameIndex) == indexBefore);
