@@ -4,6 +4,7 @@ if(LAUNCHER_SANITIZE STREQUAL "address")
     # libstdc++ (std::regex) that are not there; keep -Werror usable.
     add_compile_options(-Wno-maybe-uninitialized)
     add_link_options(-fsanitize=address,undefined)
+    set(LAUNCHER_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
 elseif(LAUNCHER_SANITIZE STREQUAL "thread")
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)

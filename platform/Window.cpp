@@ -33,6 +33,10 @@ struct Layer {
     std::map<std::uintptr_t, std::unique_ptr<WindowState>> windows;
     std::uintptr_t nextHandle = 1;
     HWND capture = nullptr;
+    // Made on first use by whichever thread gets there first (a worker may
+    // post before the UI thread touches a window), so under its own mutex:
+    // two threads each making one would leave a waiter on the other's wake-up.
+    std::mutex backendMutex;
     std::unique_ptr<WindowBackend> backend;
 
     std::mutex queueMutex;
@@ -118,11 +122,14 @@ void Enqueue(QueueItem item) {
 }  // namespace
 
 void SetWindowBackend(std::unique_ptr<WindowBackend> backend) {
-    L().backend = backend ? std::move(backend) : std::make_unique<HeadlessBackend>();
+    auto& l = L();
+    std::lock_guard lock(l.backendMutex);
+    l.backend = backend ? std::move(backend) : std::make_unique<HeadlessBackend>();
 }
 
 WindowBackend& CurrentWindowBackend() {
     auto& l = L();
+    std::lock_guard lock(l.backendMutex);
     if (!l.backend) l.backend = std::make_unique<HeadlessBackend>();
     return *l.backend;
 }
@@ -133,7 +140,10 @@ WindowState* FindWindowState(HWND hwnd) {
     return it == windows.end() ? nullptr : it->second.get();
 }
 
-void InitUiThread() { L().uiThread = std::this_thread::get_id(); }
+void InitUiThread() {
+    L().uiThread = std::this_thread::get_id();
+    CurrentWindowBackend();
+}
 
 bool IsUiThread() {
     auto id = L().uiThread.load();

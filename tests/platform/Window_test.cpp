@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -341,3 +343,24 @@ TEST(SignedPointTest, ScreenPointsUnpackAsSigned16Bit) {
 
 }  // namespace
 }  // namespace platform
+
+// Regression: a worker posting before the UI thread had made the window
+// backend could make a second one, so the UI thread waited on a backend
+// nobody woke and a quit posted from the signal thread was lost. In a fresh
+// child, where no backend exists yet, many threads post at once while the
+// UI thread waits; the loop must see the quit.
+TEST(WindowBackendRaceTest, PostsRacingTheFirstWaitAreNeverLost) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(20);
+            platform::InitUiThread();
+            std::vector<std::thread> posters;
+            for (int i = 0; i < 8; ++i) posters.emplace_back([] { platform::PostUiTask([] {}); });
+            posters.emplace_back([] { platform::PostQuitMessage(0); });
+            const int code = platform::RunMessageLoop();
+            for (auto& poster : posters) poster.join();
+            std::_Exit(code == 0 ? 42 : 3);
+        },
+        testing::ExitedWithCode(42), "");
+}
