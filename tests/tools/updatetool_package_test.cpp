@@ -71,6 +71,7 @@ protected:
         Put(dir / "old/data/0.dat.i", packtest::IndexBytes({Rec(0, 4, 1), Rec(4, 4, 2), Rec(8, 2, 3)}));
         Put(dir / "old/data/res.i", packtest::IndexBytes({Rec(kNone, 10, 1), Rec(kNone, 20, 2)}));
         Put(dir / "old/data/3.dat", "plain data");
+        Put(dir / "old/launcherupdate.exe", "the installed self-updater");
         fs::copy(dir / "old", dir / "new", fs::copy_options::recursive);
     }
 
@@ -119,6 +120,7 @@ TEST_F(UpdateToolPackage, InstallingThePackageTurnsTheOldTreeIntoTheNew) {
     // Only what changed travels; the pack as a patch of the changed blobs.
     ASSERT_TRUE(UnpackPackage((dir / "out").wstring(), false));
     EXPECT_FALSE(fs::exists(dir / "out/keep.txt"));
+    EXPECT_FALSE(fs::exists(dir / "out/launcherupdate.exe")) << "unchanged, and it would make this a launcher package";
     EXPECT_EQ(ReadFileBytes(dir / "out/del.lst"), "gone.txt\r\nsub/gone2.bin\r\n");
     EXPECT_EQ(ReadFileBytes(dir / "out/data/0.dat"), "bbbbCCCCccDDD");
     EXPECT_EQ(fs::file_size(dir / "out/data/res.i"), kPackHeaderSize + 2 * kPatchRecordSize);
@@ -156,12 +158,14 @@ TEST_F(UpdateToolPackage, LauncherPackageCarriesTheUpdaterAndTheNewLauncherFiles
     Put(dir / "old/launcher", "launcher 1");
     Put(dir / "old/LiveUpdate.so", "library 1");
     Put(dir / "old/skin/bt.dat", "skin");
+    Put(dir / "old/launcherupdate.exe", "the installed self-updater");
     fs::copy(dir / "old", dir / "new", fs::copy_options::recursive);
     Put(dir / "new/launcher", "launcher 2");
     Put(dir / "new/LiveUpdate.so", "library 2");
     Put(dir / "updater", "the updater program");
     const auto run = Tool("package --launcher --updater updater old new l.upd");
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("carries --updater"), std::string::npos) << run.out;
 
     ASSERT_TRUE(UnpackPackage((dir / "l").wstring(), false));
     std::map<std::string, std::string> files;
@@ -181,7 +185,7 @@ TEST_F(UpdateToolPackage, RefusesWhatTheInstallerCannotReproduce) {
     };
     const Case cases[] = {
         {"a del.lst of the game's own", [](const fs::path& t) { Put(t / "docs/DEL.LST", "x"); }, "del.lst"},
-        {"a self-updater in a data tree", [](const fs::path& t) { Put(t / "launcherupdate.exe", "x"); }, "launcherupdate.exe"},
+        {"a changed self-updater in a data tree", [](const fs::path& t) { Put(t / "launcherupdate.exe", "x"); }, "launcherupdate.exe"},
         {"a changed pack data file without its index", [](const fs::path& t) { Put(t / "2.dat", "x"); }, "no index"},
         {"a pack index without its data file", [](const fs::path& t) { Put(t / "1.dat.i", packtest::IndexBytes({})); }, "no data file"},
         {"a .i file that is no index", [](const fs::path& t) { Put(t / "notes.i", "changed"); }, ".i file"},

@@ -73,12 +73,6 @@ bool CheckName(Build& b, const std::string& relative) {
     if (LowerFileName(relative) == "del.lst") {
         return b.Refuse(relative + ": the installer takes every del.lst for a list of files to delete");
     }
-    if (relative == kSelfUpdaterName) {
-        return b.Refuse(b.options.launcher
-                            ? std::string("the new tree holds launcherupdate.exe; give the self-updater with --updater")
-                            : std::string("a data package cannot carry launcherupdate.exe: the launcher would take "
-                                          "it for a launcher package"));
-    }
     return true;
 }
 
@@ -179,9 +173,29 @@ bool PackDataFile(Build& b, const std::string& data) {
                     "on its own");
 }
 
+// The installation's own copy of the self-updater at the root: a data
+// package carrying it would be taken for a launcher package, and a launcher
+// package carries the --updater one.
+bool SelfUpdater(Build& b, const std::string& relative) {
+    bool same = false;
+    if (b.options.launcher) {
+        b.failure.clear();
+        if (!SameFileBytes(b.newEntries.at(relative).path, b.options.updater, b.failure) && b.failure.empty()) {
+            b.report.notes.push_back("the new tree's launcherupdate.exe differs from --updater; the package "
+                                     "carries --updater");
+        }
+        return b.failure.empty();
+    }
+    if (!Unchanged(b, relative, same)) return false;
+    if (same) return true;
+    return b.Refuse("launcherupdate.exe changed: a data package carrying it would be taken for a launcher "
+                    "package; build a launcher package with --updater");
+}
+
 bool NewEntry(Build& b, const std::string& relative, const TreeEntry& entry) {
     if (!CheckName(b, relative)) return false;
     const TreeEntry* old = b.Old(relative);
+    if (relative == kSelfUpdaterName && !entry.isFolder) return SelfUpdater(b, relative);
     if (old && old->isFolder != entry.isFolder) {
         return b.Refuse(relative + " is a " + (entry.isFolder ? "folder" : "file") + " in the new tree but a " +
                         (old->isFolder ? "folder" : "file") + " in the old one; publish the removal first");
