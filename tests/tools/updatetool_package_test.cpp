@@ -91,6 +91,7 @@ protected:
         Put(dir / "new/data/1.dat.i", packtest::IndexBytes({Rec(0, 2, 5), Rec(2, 2, 6)}));
         Put(dir / "new/data/3.dat", "plain data, changed");
         Put(dir / "new/fresh/deep/file.txt", "fresh");
+        Put(dir / "new/a/说明.txt", "UTF-8 names");
         fs::create_directories(dir / "new/empty");
     }
 

@@ -27,3 +27,23 @@ bool CheckPublishedManifest(const std::string& xml, std::time_t now, std::vector
 
 // "YYYY-MM-DDTHH:MM:SSZ" by the manifest's rule.
 std::optional<std::time_t> ParsePublishedTime(const std::string& text);
+
+// The manifest's size limit.
+inline constexpr std::size_t kMaxManifestBytes = 4u * 1024 * 1024;
+
+// Reads an "update.pub" by the launcher's rule.
+bool LoadLauncherPublicKey(const std::filesystem::path& path, PublicKey& key, std::string& failure);
+
+// A served manifest and its signature file checked as the launcher checks
+// them at time `now`: the signature with `key`, every rule, the expiry.
+bool CheckServedManifest(const std::string& bytes, const std::string& sigText, const PublicKey& key, std::time_t now,
+                         PublishedManifest& manifest, std::string& reason);
+
+// Plans as the launcher does for the installed versions; `text` lists the
+// stages taken, or why there is no path (then false).
+bool DescribePlan(const PublishedManifest& manifest, const std::string& dataVersion,
+                  const std::string& launcherVersion, std::string& text);
+
+// The folder of a manifest URL (through its last '/'), where the packages'
+// names start.
+std::string ManifestFolder(const std::string& url);
