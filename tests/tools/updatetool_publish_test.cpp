@@ -105,6 +105,19 @@ TEST_F(UpdateToolPublish, RepublishingKeepsStagesRaisesTheSerialAndAddsMirrors) 
     run = Verify("--data-version 1.0.0.1 --launcher-version 1.0.0.1");
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(Verify("--min-serial 3").exitCode, 1) << "a stale manifest";
+
+    // A newer launcher makes the old launcher stage useless: it is dropped.
+    run = Tool("publish site --key update.key --stage launcher '*' 1.0.0.3 l.upd");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "dropped the launcher stage 1.0.0.1 -> 1.0.0.2")) << run.out;
+    EXPECT_FALSE(Contains(Manifest(), "launcher-1.0.0.1-1.0.0.2")) << Manifest();
+    EXPECT_TRUE(Contains(Manifest(), "3/launcher-any-1.0.0.3/1.upd")) << Manifest();
+
+    // Publishing nothing new re-signs with a later expiry and the next serial.
+    const std::string before = Manifest();
+    ASSERT_EQ(Tool("publish site --key update.key --expires-days 60").exitCode, 0);
+    EXPECT_TRUE(Contains(Manifest(), "serial=\"4\""));
+    EXPECT_EQ(Manifest().substr(Manifest().find("<latest")), before.substr(before.find("<latest")));
 }
 
 TEST_F(UpdateToolPublish, TamperedOrStaleInputsFailVerify) {
