@@ -1,6 +1,7 @@
 // updatetool publish: packages and a new signed manifest into a serving folder.
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "tools/updatetool/Publisher.h"

@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <set>
 
