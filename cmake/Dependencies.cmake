@@ -6,6 +6,7 @@ find_package(ZLIB REQUIRED)
 find_package(CURL REQUIRED)
 find_package(pugixml REQUIRED)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS webview core net xml base)
 
 # wx's CMake module hands out flags and paths, not a target; wrap them once.

@@ -1,0 +1,64 @@
+// The publishing tool's planner, which decides for verify whether the
+// launcher finds a path, and the folder package names start from.
+
+#include "tools/updatetool/SiteManifest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PublishedStage S(bool launcher, const std::string& from, const std::string& to) {
+    return PublishedStage{launcher, from, to, {{"p.upd", 1, {}}}};
+}
+
+PublishedManifest M(const std::string& data, const std::string& launcher, std::vector<PublishedStage> stages) {
+    PublishedManifest m;
+    m.latestData = data;
+    m.latestLauncher = launcher;
+    m.stages = std::move(stages);
+    return m;
+}
+
+TEST(SitePlan, FindsThePathTheLauncherWouldTakeOrNone) {
+    std::vector<PublishedStage> longChain;
+    for (int i = 0; i < 65; ++i) longChain.push_back(S(false, std::to_string(i), std::to_string(i + 1)));
+    struct Case {
+        const char* what;
+        PublishedManifest manifest;
+        std::string data, launcher;
+        bool ok;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"nothing to do", M("3", "2", {}), "3", "2", true, "nothing to do"},
+        {"an exact chain before a full package", M("3", "2", {S(false, "*", "3"), S(false, "1", "2"), S(false, "2", "3")}),
+         "1", "2", true, "data 1 -> 2; data 2 -> 3"},
+        {"the first of two stages from one version", M("3", "2", {S(false, "1", "3"), S(false, "1", "2")}), "1", "2",
+         true, "data 1 -> 3"},
+        {"a full package for an unknown version", M("3", "2", {S(false, "1", "2"), S(false, "*", "3")}), "0.9", "2",
+         true, "data 0.9 -> 3"},
+        {"no stage", M("3", "2", {S(false, "1", "2")}), "2", "2", false, "no data stage from 2"},
+        {"a loop", M("3", "2", {S(false, "1", "2"), S(false, "2", "1")}), "1", "2", false, "loop back to 1"},
+        {"a full package that stops short loops", M("3", "2", {S(false, "*", "2")}), "1", "2", false, "loop back to 2"},
+        {"65 steps", M("65", "2", longChain), "0", "2", false, "more than 64"},
+        {"64 steps", M("64", "2", longChain), "0", "2", true, "data 63 -> 64"},
+        {"a launcher stage", M("3", "2", {S(true, "1", "2")}), "3", "1", true, "launcher 1 -> 2"},
+        {"a launcher stage short of the newest", M("3", "3", {S(true, "1", "2"), S(true, "*", "3")}), "3", "1", false,
+         "no launcher stage from 1 to 3"},
+        {"a launcher full package", M("3", "3", {S(true, "*", "3")}), "3", "1", true, "launcher 1 -> 3"},
+        {"a data stage is no launcher stage", M("3", "2", {S(false, "1", "2")}), "3", "1", false, "no launcher stage"},
+    };
+    for (const Case& c : cases) {
+        std::string text;
+        EXPECT_EQ(DescribePlan(c.manifest, c.data, c.launcher, text), c.ok) << c.what << ": " << text;
+        EXPECT_NE(text.find(c.text), std::string::npos) << c.what << ": " << text;
+    }
+}
+
+TEST(SitePlan, PackagesStartInTheManifestsFolder) {
+    EXPECT_EQ(ManifestFolder("http://u.example/up/version_newStyle.xml"), "http://u.example/up/");
+    EXPECT_EQ(ManifestFolder("https://u.example/v.xml?key=a/b#frag/x"), "https://u.example/");
+    EXPECT_EQ(ManifestFolder("http://u.example"), "http://u.example/");
+}
+
+}  // namespace

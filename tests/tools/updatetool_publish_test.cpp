@@ -1,0 +1,208 @@
+// updatetool publish and verify against a web server on 127.0.0.1: what the
+// tool publishes verifies, and every kind of tampering makes verify fail.
+
+#include <sodium.h>
+
+#include <ctime>
+
+#include "support/TestHttpServer.h"
+#include "tools/UpdateToolRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFileBytes;
+using updatetooltest::UpdateToolTest;
+
+void Put(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    testsupport::WriteFileBytes(p, bytes);
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class UpdateToolPublish : public UpdateToolTest {
+protected:
+    void SetUp() override {
+        UpdateToolTest::SetUp();
+        ASSERT_GE(sodium_init(), 0);
+        ASSERT_EQ(Tool("keygen").exitCode, 0);
+        Put(dir / "v1/readme.txt", "one");
+        Put(dir / "v2/readme.txt", "two");
+        Put(dir / "v3/readme.txt", "three");
+        Put(dir / "updater", "updater");
+        ASSERT_EQ(Tool("package v1 v2 p12.upd").exitCode, 0);
+        ASSERT_EQ(Tool("package v2 v3 p23.upd").exitCode, 0);
+        ASSERT_EQ(Tool("package --launcher --updater updater v1 v2 l.upd").exitCode, 0);
+        fs::create_directories(dir / "site");
+        server.ServeFolder("/up", dir / "site");
+        server.ServeFolder("/mirror", dir / "mirror");
+    }
+
+    std::string ManifestUrl() const { return server.Url("/up/version_newStyle.xml"); }
+
+    updatetooltest::ToolRun Verify(const std::string& extra = "") {
+        return Tool("verify '" + ManifestUrl() + "' --key update.pub " + extra);
+    }
+
+    std::string Manifest() const { return ReadFileBytes(dir / "site/version_newStyle.xml"); }
+
+    // Signs `xml` with the operator's key into the site, as a publisher would.
+    void SignInto(const std::string& xml) {
+        const std::string text = ReadFileBytes(dir / "update.key");
+        const std::string line = text.substr(text.find('\n') + 1, 88);
+        unsigned char secret[64];
+        ASSERT_EQ(sodium_base642bin(secret, sizeof secret, line.data(), line.size(), nullptr, nullptr, nullptr,
+                                    sodium_base64_VARIANT_ORIGINAL),
+                  0);
+        unsigned char sig[64];
+        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(xml.data()), xml.size(), secret);
+        char b64[sodium_base64_ENCODED_LEN(64, sodium_base64_VARIANT_ORIGINAL)];
+        sodium_bin2base64(b64, sizeof b64, sig, sizeof sig, sodium_base64_VARIANT_ORIGINAL);
+        Put(dir / "site/version_newStyle.xml", xml);
+        Put(dir / "site/version_newStyle.xml.sig", std::string(b64) + "\n");
+    }
+
+    testsupport::TestHttpServer server;
+};
+
+TEST_F(UpdateToolPublish, PublishedFolderVerifies) {
+    auto run = Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string xml = Manifest();
+    EXPECT_TRUE(Contains(xml, "serial=\"1\"")) << xml;
+    EXPECT_TRUE(Contains(xml, "<latest data=\"1.0.0.2\" launcher=\"1.0.0.1\"/>")) << xml;
+    EXPECT_TRUE(Contains(xml, "name=\"1/data-1.0.0.1-1.0.0.2/1.upd\" size=\"" +
+                                  std::to_string(fs::file_size(dir / "p12.upd")) + "\""))
+        << xml;
+    EXPECT_EQ(ReadFileBytes(dir / "site/1/data-1.0.0.1-1.0.0.2/1.upd"), ReadFileBytes(dir / "p12.upd"));
+    EXPECT_EQ(ReadFileBytes(dir / "site/version_newStyle.xml.sig").size(), 89u);
+
+    run = Verify();
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "all checks passed")) << run.out;
+}
+
+TEST_F(UpdateToolPublish, RepublishingKeepsStagesRaisesTheSerialAndAddsMirrors) {
+    ASSERT_EQ(Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1")
+                  .exitCode,
+              0);
+    auto run = Tool("publish site --key update.key --stage data 1.0.0.2 1.0.0.3 p23.upd --stage launcher 1.0.0.1 "
+                    "1.0.0.2 l.upd --mirror '" + server.Url("/mirror/") + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string xml = Manifest();
+    EXPECT_TRUE(Contains(xml, "serial=\"2\"")) << xml;
+    EXPECT_TRUE(Contains(xml, "<latest data=\"1.0.0.3\" launcher=\"1.0.0.2\"/>")) << xml;
+    EXPECT_TRUE(Contains(xml, "1/data-1.0.0.1-1.0.0.2/1.upd")) << xml;
+    EXPECT_TRUE(Contains(xml, "2/data-1.0.0.2-1.0.0.3/1.upd")) << xml;
+    EXPECT_TRUE(Contains(xml, "2/launcher-1.0.0.1-1.0.0.2/1.upd")) << xml;
+
+    // The mirror is not filled yet: verify names each copy it cannot get.
+    run = Verify();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.out, "FAILED " + server.Url("/mirror/1/data-1.0.0.1-1.0.0.2/1.upd"))) << run.out;
+    fs::copy(dir / "site", dir / "mirror", fs::copy_options::recursive);
+    run = Verify("--data-version 1.0.0.1 --launcher-version 1.0.0.1");
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(Verify("--min-serial 3").exitCode, 1) << "a stale manifest";
+
+    // A newer launcher makes the old launcher stage useless: it is dropped.
+    run = Tool("publish site --key update.key --stage launcher '*' 1.0.0.3 l.upd");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "dropped the launcher stage 1.0.0.1 -> 1.0.0.2")) << run.out;
+    EXPECT_FALSE(Contains(Manifest(), "launcher-1.0.0.1-1.0.0.2")) << Manifest();
+    EXPECT_TRUE(Contains(Manifest(), "3/launcher-any-1.0.0.3/1.upd")) << Manifest();
+
+    // Publishing nothing new re-signs with a later expiry and the next serial.
+    const std::string before = Manifest();
+    ASSERT_EQ(Tool("publish site --key update.key --expires-days 60").exitCode, 0);
+    EXPECT_TRUE(Contains(Manifest(), "serial=\"4\""));
+    EXPECT_EQ(Manifest().substr(Manifest().find("<latest")), before.substr(before.find("<latest")));
+}
+
+TEST_F(UpdateToolPublish, TamperedOrStaleInputsFailVerify) {
+    ASSERT_EQ(Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1")
+                  .exitCode,
+              0);
+    const fs::path package = dir / "site/1/data-1.0.0.1-1.0.0.2/1.upd";
+    const std::string good = ReadFileBytes(package);
+    const std::string xml = Manifest();
+    const std::string sig = ReadFileBytes(dir / "site/version_newStyle.xml.sig");
+    struct Case {
+        const char* what;
+        std::function<void()> tamper;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a changed package byte", [&] { std::string b = good; b[b.size() / 2] ^= 1; Put(package, b); }, "SHA-256 differs"},
+        {"a truncated package", [&] { Put(package, good.substr(0, good.size() - 1)); }, "bytes"},
+        {"a package with bytes added", [&] { Put(package, good + "x"); }, "more than"},
+        {"a missing package", [&] { fs::remove(package); }, "404"},
+        {"a changed manifest byte", [&] { std::string m = xml; m[m.find("serial=\"1\"") + 8] = '7'; Put(dir / "site/version_newStyle.xml", m); }, "signature"},
+        {"a changed signature byte", [&] { std::string s = sig; s[10] = s[10] == 'A' ? 'B' : 'A'; Put(dir / "site/version_newStyle.xml.sig", s); }, "signature"},
+        {"a missing signature", [&] { fs::remove(dir / "site/version_newStyle.xml.sig"); }, "404"},
+        {"another key", [&] { fs::remove(dir / "update.pub"); ASSERT_EQ(Tool("keygen --secret k2 --public update.pub").exitCode, 0); }, "signature"},
+        {"an expired manifest", [&] {
+             std::string m = xml;
+             const std::size_t at = m.find("expires=\"") + 9;
+             m.replace(at, 20, "2020-01-01T00:00:00Z");
+             SignInto(m);
+         }, "expire"},
+        {"no path from a version", [&] {
+             std::string m = xml;
+             m.replace(m.find("to=\"1.0.0.2\""), 12, "to=\"1.0.0.9\"");
+             SignInto(m);
+         }, "FAILED path from data 1.0.0.1"},
+    };
+    const std::string pub = ReadFileBytes(dir / "update.pub");
+    for (const Case& c : cases) {
+        c.tamper();
+        const auto run = Verify();
+        EXPECT_EQ(run.exitCode, 1) << c.what << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.out + run.err, c.message)) << c.what << "\n" << run.out << run.err;
+        Put(package, good);
+        Put(dir / "site/version_newStyle.xml", xml);
+        Put(dir / "site/version_newStyle.xml.sig", sig);
+        Put(dir / "update.pub", pub);
+        ASSERT_EQ(Verify().exitCode, 0) << "restored after " << c.what;
+    }
+}
+
+TEST_F(UpdateToolPublish, RefusesToSignWhatItCannotVouchFor) {
+    ASSERT_EQ(Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1")
+                  .exitCode,
+              0);
+    const std::string xml = Manifest();
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        std::string args;
+        const char* message;
+    };
+    const fs::path listed = dir / "site/1/data-1.0.0.1-1.0.0.2/1.upd";
+    const std::string good = ReadFileBytes(listed);
+    const Case cases[] = {
+        {"a listed package changed on disk", [&] { Put(listed, good + "x"); }, "", "no longer matches"},
+        {"a manifest signed by another key", [&] { ASSERT_EQ(Tool("keygen --secret other.key --public other.pub").exitCode, 0); },
+         "", "signature"},
+        {"a launcher package in a data stage", [] {}, "--stage data 1.0.0.2 1.0.0.3 l.upd", "launcherupdate.exe"},
+        {"a file that is no zip archive", [&] { Put(dir / "junk.upd", "junk"); }, "--stage data 1.0.0.2 1.0.0.3 junk.upd", "zip"},
+        {"an expiry in the past", [] {}, "--expires 2020-01-01T00:00:00Z", "passed"},
+    };
+    for (const Case& c : cases) {
+        c.prepare();
+        const std::string key = std::string(c.what).find("another key") != std::string::npos ? "other.key" : "update.key";
+        const auto run = Tool("publish site --key " + key + " " + c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.what << "\n" << run.err;
+        EXPECT_TRUE(Contains(run.err, c.message)) << c.what << "\n" << run.err;
+        EXPECT_EQ(Manifest(), xml) << "the manifest stays as it was after " << c.what;
+        Put(listed, good);
+    }
+    // A fresh site needs both newest versions.
+    fs::create_directories(dir / "site2");
+    const auto run = Tool("publish site2 --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "--latest-launcher")) << run.err;
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// updatetool verify: a served manifest and every package on every mirror,
+// checked the way the launcher checks them.
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+
+#include "tools/updatetool/HttpFetcher.h"
+#include "tools/updatetool/SiteManifest.h"
+#include "tools/updatetool/UpdateTool.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: updatetool verify MANIFEST-URL --key update.pub [options]
+
+Fetches the manifest at MANIFEST-URL and its signature (MANIFEST-URL.sig),
+and checks them as the launcher does: the signature against the public key
+the game ships, every rule of the manifest, its expiry, and that the
+launcher finds a path from each version a stage starts at to the newest
+versions. Then fetches every package from the manifest's folder and from
+every mirror, and checks its size and SHA-256. Prints what it found.
+
+  --key FILE             the update.pub the game ships (required)
+  --data-version V       check the path from installed data version V
+                         (repeatable; default: every stage's FROM version)
+  --launcher-version V   likewise for the launcher
+  --min-serial N         fail when the served serial is below N (a stale
+                         cache still serving an older manifest)
+  --no-packages          check the manifest only
+
+Run it after every upload. Exit codes: 0 everything holds, 1 a check failed,
+2 usage error.
+)";
+
+constexpr std::size_t kSignatureLimit = 4096;
+
+struct VerifyOptions {
+    std::string url;
+    std::string keyFile;
+    std::vector<std::string> dataVersions;
+    std::vector<std::string> launcherVersions;
+    std::uint64_t minSerial = 0;
+    bool packages = true;
+};
+
+int ParseArgs(const std::vector<std::string>& args, VerifyOptions& o) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--no-packages") {
+            o.packages = false;
+        } else if (!a.starts_with("--")) {
+            if (!o.url.empty()) return UsageError("verify", "give one manifest URL");
+            o.url = a;
+        } else if (i + 1 >= args.size()) {
+            return UsageError("verify", a + " needs a value");
+        } else if (a == "--key") {
+            o.keyFile = args[++i];
+        } else if (a == "--data-version") {
+            o.dataVersions.push_back(args[++i]);
+        } else if (a == "--launcher-version") {
+            o.launcherVersions.push_back(args[++i]);
+        } else if (a == "--min-serial") {
+            const std::string& v = args[++i];
+            char* end = nullptr;
+            o.minSerial = std::strtoull(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || v[0] == '-') return UsageError("verify", "--min-serial takes a number");
+        } else {
+            return UsageError("verify", "unknown option '" + a + "'");
+        }
+    }
+    if (o.url.empty()) return UsageError("verify", "give the manifest's URL");
+    if (o.keyFile.empty()) return UsageError("verify", "--key names the update.pub the game ships");
+    if (!o.url.starts_with("http://") && !o.url.starts_with("https://")) {
+        return UsageError("verify", "the manifest URL must start with http:// or https://");
+    }
+    return kExitOk;
+}
+
+// Every version a stage of `kind` starts at, the newest one too.
+std::vector<std::string> StartVersions(const PublishedManifest& m, bool isLauncher) {
+    std::set<std::string> versions{isLauncher ? m.latestLauncher : m.latestData};
+    for (const PublishedStage& s : m.stages) {
+        if (s.isLauncher == isLauncher && s.from != "*") versions.insert(s.from);
+    }
+    return {versions.begin(), versions.end()};
+}
+
+int CheckPlans(const VerifyOptions& o, const PublishedManifest& m) {
+    int failures = 0;
+    const auto data = o.dataVersions.empty() ? StartVersions(m, false) : o.dataVersions;
+    const auto launcher = o.launcherVersions.empty() ? StartVersions(m, true) : o.launcherVersions;
+    for (int kind = 0; kind < 2; ++kind) {
+        for (const std::string& version : kind == 0 ? data : launcher) {
+            std::string text;
+            const bool ok = kind == 0 ? DescribePlan(m, version, m.latestLauncher, text)
+                                      : DescribePlan(m, m.latestData, version, text);
+            std::printf("%s path from %s %s: %s\n", ok ? "ok    " : "FAILED", kind == 0 ? "data" : "launcher",
+                        version.c_str(), text.c_str());
+            failures += ok ? 0 : 1;
+        }
+    }
+    return failures;
+}
+
+int CheckPackages(HttpFetcher& fetcher, const std::string& url, const PublishedManifest& m) {
+    std::vector<std::string> bases{ManifestFolder(url)};
+    bases.insert(bases.end(), m.mirrors.begin(), m.mirrors.end());
+    int failures = 0;
+    for (const PublishedStage& stage : m.stages) {
+        for (const PublishedPackage& p : stage.packages) {
+            std::printf("package %s (%llu bytes, %s %s -> %s)\n", p.name.c_str(),
+                        static_cast<unsigned long long>(p.size), stage.isLauncher ? "launcher" : "data",
+                        stage.from.c_str(), stage.to.c_str());
+            for (const std::string& base : bases) {
+                Sha256Digest digest{};
+                std::uint64_t received = 0;
+                std::string why;
+                bool ok = fetcher.FetchHashed(base + p.name, p.size, digest, received, why);
+                if (ok && received != p.size) {
+                    why = "got " + std::to_string(received) + " bytes";
+                    ok = false;
+                } else if (ok && digest != p.sha256) {
+                    why = "SHA-256 differs: " + HexOf(digest);
+                    ok = false;
+                }
+                std::printf("  %s %s%s%s\n", ok ? "ok    " : "FAILED", (base + p.name).c_str(), ok ? "" : ": ",
+                            why.c_str());
+                failures += ok ? 0 : 1;
+            }
+        }
+    }
+    return failures;
+}
+
+int Verify(const VerifyOptions& o) {
+    PublicKey key{};
+    std::string failure;
+    if (!LoadLauncherPublicKey(o.keyFile, key, failure)) return Fail(failure);
+    HttpFetcher fetcher;
+    std::string manifestBytes;
+    std::string sigText;
+    if (!fetcher.Fetch(o.url, kMaxManifestBytes, manifestBytes, failure)) {
+        return Fail("manifest " + o.url + ": " + failure);
+    }
+    if (!fetcher.Fetch(o.url + ".sig", kSignatureLimit, sigText, failure)) {
+        return Fail("signature " + o.url + ".sig: " + failure);
+    }
+    std::printf("manifest %s: %zu bytes\n", o.url.c_str(), manifestBytes.size());
+    PublishedManifest m;
+    const std::time_t now = std::time(nullptr);
+    if (!CheckServedManifest(manifestBytes, sigText, key, now, m, failure)) return Fail("refused: " + failure);
+    const long long days = (static_cast<long long>(m.expires) - now) / (24 * 60 * 60);
+    std::printf("signature good; serial %llu; expires %s (in %lld days)\n", static_cast<unsigned long long>(m.serial),
+                ManifestTimeText(m.expires).c_str(), days);
+    std::printf("latest data %s, launcher %s; %zu mirrors; %zu stages\n", m.latestData.c_str(),
+                m.latestLauncher.c_str(), m.mirrors.size(), m.stages.size());
+    if (days < 7) std::printf("note: publish again soon: players refuse the manifest once it expires\n");
+    int failures = 0;
+    if (m.serial < o.minSerial) {
+        std::printf("FAILED serial %llu is below %llu: an older manifest is being served\n",
+                    static_cast<unsigned long long>(m.serial), static_cast<unsigned long long>(o.minSerial));
+        ++failures;
+    }
+    failures += CheckPlans(o, m);
+    if (o.packages) failures += CheckPackages(fetcher, o.url, m);
+    if (failures > 0) return Fail("checks failed: " + std::to_string(failures) + " (see FAILED above)");
+    std::printf("all checks passed\n");
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunVerify(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (IsHelp(a)) return PrintUsage(kUsage);
+    }
+    VerifyOptions options;
+    if (const int rc = ParseArgs(args, options); rc != kExitOk) return rc;
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const int rc = Verify(options);
+    curl_global_cleanup();
+    return rc;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+// Writes an update package: a zip archive whose entry names are UTF-8 paths
+// relative to the installation folder, with Unix permission bits and file
+// times, deflated. One writer owns one archive; not shared between threads.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+class ZipWriter {
+public:
+    ZipWriter() = default;
+    // Abandons an archive that was not closed (its file stays incomplete).
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    // Creates or truncates the archive at `path`.
+    bool Create(const std::filesystem::path& path, std::string& failure);
+
+    // A file entry `name` ('/'-separated) holding the bytes of `source`, with
+    // its permission bits and modification time.
+    bool AddFile(const std::string& name, const std::filesystem::path& source, std::string& failure);
+    // A file entry holding `bytes`, mode 0644, the current time.
+    bool AddBytes(const std::string& name, const std::string& bytes, std::string& failure);
+    // A folder entry (`name` without the trailing '/').
+    bool AddFolder(const std::string& name, std::string& failure);
+
+    // Writes the central directory. The archive is complete only after this.
+    bool Close(std::string& failure);
+
+    std::uint64_t EntryCount() const { return entries_; }
+
+private:
+    bool Begin(const std::string& name, unsigned unixMode, std::int64_t mtime, bool zip64, bool folder,
+               std::string& failure);
+    bool Write(const char* data, std::size_t n, const std::string& name, std::string& failure);
+    bool End(const std::string& name, std::string& failure);
+
+    void* zip_ = nullptr;
+    std::string path_;
+    std::uint64_t entries_ = 0;
+};
