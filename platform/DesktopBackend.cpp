@@ -6,6 +6,8 @@
 #include <wx/graphics.h>
 #include <wx/init.h>
 #include <wx/msgdlg.h>
+// After msgdlg.h, which declares the base class it derives from.
+#include <wx/generic/msgdlgg.h>
 #include <wx/vidmode.h>
 
 #include <future>
@@ -56,7 +58,15 @@ WxDisplaySource& DisplaySourceInstance() {
 
 int ShowBoxOnUiThread(const MessageBoxRecord& box) {
     wxWindow* parent = FrameOf(box.owner);
-    wxMessageDialog dialog(parent, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
+    if (parent) {
+        wxMessageDialog dialog(parent, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
+        dialog.ShowModal();
+        return IDOK;
+    }
+    // GTK's native box places itself only relative to a parent; without one
+    // (a worker's box) and without a window manager it lands at the screen's
+    // corner. wx's own box is a plain dialog that centres on the screen.
+    wxGenericMessageDialog dialog(nullptr, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
     dialog.ShowModal();
     return IDOK;
 }

@@ -49,9 +49,9 @@ std::string Capture(const std::string& command) {
     return out;
 }
 
-bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h) {
-    const std::string out = Capture("xdotool search --limit 1 --name '^" + title +
-                                    "$' getwindowgeometry --shell 2>/dev/null");
+namespace {
+
+bool ParseGeometry(const std::string& out, int& x, int& y, int& w, int& h) {
     std::istringstream lines(out);
     std::string line;
     int found = 0;
@@ -66,6 +66,18 @@ bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h) {
         if (key == "HEIGHT") h = value, ++found;
     }
     return found == 4;
+}
+
+}  // namespace
+
+bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h) {
+    return ParseGeometry(Capture("xdotool search --limit 1 --name '^" + title +
+                                 "$' getwindowgeometry --shell 2>/dev/null"),
+                         x, y, w, h);
+}
+
+bool XGeometryOf(const std::string& id, int& x, int& y, int& w, int& h) {
+    return ParseGeometry(Capture("xdotool getwindowgeometry --shell " + id + " 2>/dev/null"), x, y, w, h);
 }
 
 std::string XWindowId(const std::string& title) {

@@ -17,6 +17,8 @@ std::string Capture(const std::string& command);
 bool XGeometry(const std::string& title, int& x, int& y, int& w, int& h);
 // The X id of the first visible window titled exactly `title`, or "".
 std::string XWindowId(const std::string& title);
+// The geometry of the X window `id` (as XWindowId gives it).
+bool XGeometryOf(const std::string& id, int& x, int& y, int& w, int& h);
 
 // The whole screen as the X server shows it (ImageMagick's `import`).
 bool CaptureScreen(wxImage& out);
