@@ -300,8 +300,9 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
     const fs::path shot = dir_.Path() / "screen.png";
     std::string image;
     int corner = 0, l, t, r, b;
-    std::vector<Spot> spots(2);
+    std::vector<Spot> spots(3);
     ASSERT_TRUE(SkinImage(mainSkin, "<VerticalLayout[^>]*name=\"MainRoot\"[^>]*>", "bkimage", image, corner));
+    const std::string background = image;
     spots[0].what = "main background";
     spots[0].x = main.x + 12, spots[0].y = main.y + mainH / 2;
     ASSERT_TRUE(PixelAt(kSkin / image, 12, mainH / 2, spots[0].rgb)) << image;
@@ -311,6 +312,12 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
     ASSERT_TRUE(OpaqueCornerPixel(kSkin / image, corner, false, ix, iy, spots[1].rgb)) << image;
     spots[1].what = "enter button";
     spots[1].x = main.x + l + ix, spots[1].y = main.y + t + iy;
+    // Regression: a fall-back colour behind the button filled its rounded
+    // image's transparent corners, so the button looked square. Its outermost
+    // corner pixel shows the window's background.
+    spots[2].what = "enter button's rounded corner";
+    spots[2].x = main.x + l + 1, spots[2].y = main.y + t + 1;
+    ASSERT_TRUE(PixelAt(kSkin / background, l + 1, t + 1, spots[2].rgb)) << background;
     ExpectOnScreen(shot, spots);
 
     // The settings button opens the backdrop and the dialog on it.
