@@ -1,5 +1,7 @@
 #include "toolkit/WebViewBrowser.h"
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 
 #include "platform/DesktopBackend.h"
@@ -7,9 +9,32 @@
 
 namespace DuiLib {
 
+namespace {
+
+// A press inside the page never reaches wx or the window layer: WebKit takes
+// it. The window still has to hear of it (the launcher folds its pop-ups on
+// any press in its windows), so the native press is reported to the control's
+// window as the activation a press elsewhere would bring. The page gets the
+// press as before. UI thread (GTK's main loop).
+gboolean OnPagePress(GtkWidget*, GdkEventButton*, gpointer data) {
+    auto* browser = static_cast<CWebViewBrowser*>(data);
+    browser->ReportPagePress();
+    return FALSE;
+}
+
+}  // namespace
+
+void CWebViewBrowser::ReportPagePress() {
+    if (!platform::IsWindow(window_)) return;
+    platform::SendMessageW(window_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(window_),
+                           MAKELPARAM(static_cast<int>(HTCLIENT), static_cast<int>(WM_LBUTTONDOWN)));
+}
+
 CWebViewBrowser::~CWebViewBrowser() {
     if (frame_) frame_->Unbind(wxEVT_SHOW, &CWebViewBrowser::OnWindowShown, this);
     if (view_) {
+        if (auto* page = static_cast<GtkWidget*>(view_->GetNativeBackend()))
+            g_signal_handlers_disconnect_by_data(page, this);
         view_->Unbind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
         view_->Unbind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
         view_->Destroy();
@@ -73,6 +98,10 @@ void CWebViewBrowser::EnsureView() {
     view->EnableContextMenu(false);
     view->Bind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
     view->Bind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
+    // The backend is the page's own widget (the handle is a scrolled window
+    // around it, which never sees the press).
+    if (auto* page = static_cast<GtkWidget*>(view->GetNativeBackend()))
+        g_signal_connect(page, "button-press-event", G_CALLBACK(OnPagePress), this);
     view_ = view;
     Place();
 }

@@ -34,6 +34,10 @@ public:
     bool IsPageShown() const;
     bool HasFailed() const { return failed_; }
 
+    // A press landed inside the page: tells the control's window with
+    // WM_MOUSEACTIVATE, as a press on its own surface would be heard.
+    void ReportPagePress();
+
 private:
     ~CWebViewBrowser() override;
     void BindWindow(HWND window);

@@ -94,6 +94,22 @@ TEST_F(DesktopWebViewTest, ShowsThePageOfALocalServerInTheControlsRectangle) {
     EXPECT_TRUE(view->IsPageShown());
 }
 
+// Regression: a press inside a page reached neither wx nor the window, so the
+// launcher's pop-ups stayed open over a panel the player had clicked.
+TEST_F(DesktopWebViewTest, APressInsideThePageReachesTheWindow) {
+    PageServer server;
+    auto* view = dynamic_cast<DuiLib::CWebViewBrowser*>(browser_);
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(browser_->Navigate(server.Url("/green.html").c_str()), platform::S_OK);
+    wxImage screen;
+    ASSERT_TRUE(testsupport::PumpUntilScreen(
+        [](const wxImage& image) { return PixelAt(image, 200 + 120, 200 + 80) == 0x00FF00; }, screen, 30000));
+    const int before = panel_->mouseActivations;
+    testsupport::Capture("xdotool mousemove 320 280 click 1");
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return panel_->mouseActivations > before; }, 10000))
+        << "the panel heard of the press in its page";
+}
+
 TEST_F(DesktopWebViewTest, PageThatFailsToLoadLeavesTheSkinBackground) {
     auto* view = dynamic_cast<DuiLib::CWebViewBrowser*>(browser_);
     ASSERT_NE(view, nullptr);

@@ -31,12 +31,14 @@ public:
     }
 
     std::vector<std::wstring> clicks;
+    int mouseActivations = 0;
 
 protected:
     std::wstring SkinFile() const override { return skin_; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_CREATE) return OnCreate();
+        if (msg == WM_MOUSEACTIVATE) ++mouseActivations;
         if (msg == WM_MOVE && platform::IsWindow(popup_)) {
             RECT rc;
             platform::GetWindowRect(hwnd_, &rc);
