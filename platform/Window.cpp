@@ -1,70 +1,22 @@
 #include "platform/Window.h"
 
-#include <atomic>
-#include <cassert>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <map>
-#include <mutex>
-#include <thread>
+// The window table: creating and destroying windows, their state, geometry
+// and capture. UI thread only; the queue lives in MessageQueue.cpp.
+
 #include <vector>
 
 #include "platform/Display.h"
-#include "platform/HeadlessBackend.h"
 #include "platform/Input.h"
-#include "platform/WindowBackend.h"
+#include "platform/WindowLayer.h"
 
 namespace platform {
+
+using layer::Call;
+using layer::CheckUiThread;
+using layer::Key;
+using layer::L;
+
 namespace {
-
-struct QueueItem {
-    HWND hwnd = nullptr;
-    UINT msg = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-    std::function<void()> task;  // set for tasks, empty for messages
-    bool quit = false;
-};
-
-// Everything the layer knows. Windows are touched only on the UI thread; the
-// queue is shared with posting threads under its mutex.
-struct Layer {
-    std::map<std::uintptr_t, std::unique_ptr<WindowState>> windows;
-    std::uintptr_t nextHandle = 1;
-    HWND capture = nullptr;
-    // Made on first use by whichever thread gets there first (a worker may
-    // post before the UI thread touches a window), so under its own mutex:
-    // two threads each making one would leave a waiter on the other's wake-up.
-    std::mutex backendMutex;
-    std::unique_ptr<WindowBackend> backend;
-
-    std::mutex queueMutex;
-    std::deque<QueueItem> queue;
-    std::atomic<bool> quitRequested{false};
-    int quitCode = 0;
-
-    std::atomic<std::thread::id> uiThread{};
-};
-
-Layer& L() {
-    static Layer layer;
-    return layer;
-}
-
-std::uintptr_t Key(HWND hwnd) { return reinterpret_cast<std::uintptr_t>(hwnd); }
-
-void CheckUiThread() {
-    auto& l = L();
-    if (l.uiThread.load() == std::thread::id{}) {
-        l.uiThread = std::this_thread::get_id();
-    }
-    assert(l.uiThread.load() == std::this_thread::get_id() && "window call off the UI thread");
-}
-
-LRESULT Call(WindowState& w, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return w.proc ? w.proc->WindowProcedure(w.hwnd, msg, wParam, lParam) : 0;
-}
 
 // Moves and resizes a live window and sends WM_MOVE / WM_SIZE for what changed.
 void ApplyGeometry(HWND hwnd, RECT rect) {
@@ -86,69 +38,7 @@ void ApplyGeometry(HWND hwnd, RECT rect) {
     }
 }
 
-bool DeliverOne(QueueItem& item) {
-    if (item.quit) {
-        L().quitRequested = true;
-        return true;
-    }
-    if (item.task) {
-        item.task();
-        return true;
-    }
-    if (auto* w = FindWindowState(item.hwnd)) {
-        Call(*w, item.msg, item.wParam, item.lParam);
-    }
-    return true;
-}
-
-bool TakeOne(QueueItem& out) {
-    auto& l = L();
-    std::lock_guard lock(l.queueMutex);
-    if (l.queue.empty()) return false;
-    out = std::move(l.queue.front());
-    l.queue.pop_front();
-    return true;
-}
-
-void Enqueue(QueueItem item) {
-    auto& l = L();
-    {
-        std::lock_guard lock(l.queueMutex);
-        l.queue.push_back(std::move(item));
-    }
-    CurrentWindowBackend().WakeUp();
-}
-
 }  // namespace
-
-void SetWindowBackend(std::unique_ptr<WindowBackend> backend) {
-    auto& l = L();
-    std::lock_guard lock(l.backendMutex);
-    l.backend = backend ? std::move(backend) : std::make_unique<HeadlessBackend>();
-}
-
-WindowBackend& CurrentWindowBackend() {
-    auto& l = L();
-    std::lock_guard lock(l.backendMutex);
-    if (!l.backend) l.backend = std::make_unique<HeadlessBackend>();
-    return *l.backend;
-}
-
-WindowState* FindWindowState(HWND hwnd) {
-    auto& windows = L().windows;
-    auto it = windows.find(Key(hwnd));
-    return it == windows.end() ? nullptr : it->second.get();
-}
-
-void InitUiThread() {
-    L().uiThread = std::this_thread::get_id();
-    CurrentWindowBackend();
-}
-
-bool IsUiThread() {
-    auto id = L().uiThread.load();
-    return id == std::thread::id{} || id == std::this_thread::get_id();
-}
 
 HWND CreateWindowExW(DWORD exStyle, const std::wstring& className, const std::wstring& title,
                      DWORD style, int x, int y, int width, int height, HWND parent,
@@ -460,67 +350,6 @@ RECT GetScreenRect() {
     if (!EnumDisplaySettingsW(ENUM_CURRENT_SETTINGS, &mode)) return RECT{0, 0, 1280, 800};
     return RECT{0, 0, static_cast<long>(mode.width), static_cast<long>(mode.height)};
 }
-
-LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    CheckUiThread();
-    auto* w = FindWindowState(hwnd);
-    return w ? Call(*w, msg, wParam, lParam) : 0;
-}
-
-BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return false;
-    Enqueue(QueueItem{hwnd, msg, wParam, lParam, {}, false});
-    return true;
-}
-
-void PostQuitMessage(int exitCode) {
-    auto& l = L();
-    {
-        std::lock_guard lock(l.queueMutex);
-        l.quitCode = exitCode;
-    }
-    Enqueue(QueueItem{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, {}, true});
-}
-
-void PostUiTask(std::function<void()> task) {
-    if (!task) return;
-    Enqueue(QueueItem{nullptr, 0, 0, 0, std::move(task), false});
-}
-
-int PumpPendingMessages() {
-    CheckUiThread();
-    int count = 0;
-    QueueItem item;
-    while (!L().quitRequested && TakeOne(item)) {
-        DeliverOne(item);
-        ++count;
-    }
-    return count;
-}
-
-bool RunModalLoop(const std::function<bool()>& done) {
-    CheckUiThread();
-    auto& l = L();
-    QueueItem item;
-    while (!l.quitRequested) {
-        if (done && done()) return true;
-        if (TakeOne(item)) {
-            DeliverOne(item);
-            item = QueueItem{};
-            continue;
-        }
-        CurrentWindowBackend().WaitForWork();
-    }
-    return false;
-}
-
-int RunMessageLoop() {
-    RunModalLoop(nullptr);
-    std::lock_guard lock(L().queueMutex);
-    return L().quitCode;
-}
-
-bool QuitRequested() { return L().quitRequested; }
 
 void ResetWindowLayer() {
     auto& l = L();

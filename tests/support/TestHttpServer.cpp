@@ -370,14 +370,16 @@ bool TestHttpServer::FindFolderFile(const std::string& path, std::filesystem::pa
 }
 
 int ClosedLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    // Bound but never listening: a connection is refused at once, and as the
+    // socket stays open until the process ends, no server of a test running
+    // meanwhile can be handed the same port (closing it made that possible).
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
     return ntohs(address.sin_port);
 }
 

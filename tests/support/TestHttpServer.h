@@ -111,7 +111,7 @@ private:
     std::vector<HttpRequestRecord> log_;
 };
 
-// A loopback port nothing listens on: bound, then closed again.
+// A loopback port that refuses connections for the rest of the process.
 int ClosedLoopbackPort();
 
 }  // namespace testsupport

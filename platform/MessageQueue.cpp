@@ -1,0 +1,111 @@
+#include "platform/WindowLayer.h"
+
+// The UI thread's message queue: posted messages, tasks and the quit
+// request from any thread, delivered in order by the UI thread's loops.
+
+namespace platform {
+
+using layer::Call;
+using layer::CheckUiThread;
+using layer::L;
+using layer::QueueItem;
+
+namespace {
+
+bool DeliverOne(QueueItem& item) {
+    if (item.quit) {
+        L().quitRequested = true;
+        return true;
+    }
+    if (item.task) {
+        item.task();
+        return true;
+    }
+    if (auto* w = FindWindowState(item.hwnd)) {
+        Call(*w, item.msg, item.wParam, item.lParam);
+    }
+    return true;
+}
+
+bool TakeOne(QueueItem& out) {
+    auto& l = L();
+    std::lock_guard lock(l.queueMutex);
+    if (l.queue.empty()) return false;
+    out = std::move(l.queue.front());
+    l.queue.pop_front();
+    return true;
+}
+
+void Enqueue(QueueItem item) {
+    auto& l = L();
+    {
+        std::lock_guard lock(l.queueMutex);
+        l.queue.push_back(std::move(item));
+    }
+    CurrentWindowBackend().WakeUp();
+}
+
+}  // namespace
+
+LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CheckUiThread();
+    auto* w = FindWindowState(hwnd);
+    return w ? Call(*w, msg, wParam, lParam) : 0;
+}
+
+BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!hwnd) return false;
+    Enqueue(QueueItem{hwnd, msg, wParam, lParam, {}, false});
+    return true;
+}
+
+void PostQuitMessage(int exitCode) {
+    auto& l = L();
+    {
+        std::lock_guard lock(l.queueMutex);
+        l.quitCode = exitCode;
+    }
+    Enqueue(QueueItem{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, {}, true});
+}
+
+void PostUiTask(std::function<void()> task) {
+    if (!task) return;
+    Enqueue(QueueItem{nullptr, 0, 0, 0, std::move(task), false});
+}
+
+int PumpPendingMessages() {
+    CheckUiThread();
+    int count = 0;
+    QueueItem item;
+    while (!L().quitRequested && TakeOne(item)) {
+        DeliverOne(item);
+        ++count;
+    }
+    return count;
+}
+
+bool RunModalLoop(const std::function<bool()>& done) {
+    CheckUiThread();
+    auto& l = L();
+    QueueItem item;
+    while (!l.quitRequested) {
+        if (done && done()) return true;
+        if (TakeOne(item)) {
+            DeliverOne(item);
+            item = QueueItem{};
+            continue;
+        }
+        CurrentWindowBackend().WaitForWork();
+    }
+    return false;
+}
+
+int RunMessageLoop() {
+    RunModalLoop(nullptr);
+    std::lock_guard lock(L().queueMutex);
+    return L().quitCode;
+}
+
+bool QuitRequested() { return L().quitRequested; }
+
+}  // namespace platform
