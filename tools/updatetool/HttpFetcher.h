@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "tools/updatetool/ToolFiles.h"
+#include "liveupdate/UpdateFiles.h"
 
 class HttpFetcher {
 public:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "liveupdate/ManifestReader.h"
 #include "tools/updatetool/Publisher.h"
 #include "tools/updatetool/SiteManifest.h"
 #include "tools/updatetool/UpdateTool.h"
@@ -105,7 +106,7 @@ int ParseArgs(const std::vector<std::string>& args, PublishOptions& options) {
                 }
                 options.expiresDays = static_cast<int>(days);
             } else if (a == "--expires") {
-                const auto when = ParsePublishedTime(v);
+                const auto when = ParseManifestTimeText(v);
                 if (!when) return UsageError("publish", "--expires takes YYYY-MM-DDTHH:MM:SSZ");
                 options.expires = *when;
             } else if (a == "--manifest") {

@@ -10,6 +10,7 @@
 #include "tools/updatetool/KeyFiles.h"
 #include "tools/updatetool/PackageBuilder.h"
 #include "tools/updatetool/SiteManifest.h"
+#include "tools/updatetool/ToolFiles.h"
 
 namespace fs = std::filesystem;
 

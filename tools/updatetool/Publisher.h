@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/updatetool/ManifestText.h"
+#include "liveupdate/ManifestText.h"
 
 struct StageRequest {
     bool isLauncher = false;

@@ -1,7 +1,6 @@
 #include "tools/updatetool/ToolFiles.h"
 
 #include <fcntl.h>
-#include <sodium.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,36 +88,6 @@ bool Finish(Fd& out, const std::string& temp, const fs::path& path, bool ok, std
     return ok;
 }
 
-}  // namespace
-
-std::string PathText(const fs::path& path) { return path.string(); }
-
-bool ReadWholeFile(const fs::path& path, std::size_t maxBytes, std::string& bytes, std::string& failure) {
-    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) {
-        failure = "cannot open " + PathText(path) + ": " + ErrnoText();
-        return false;
-    }
-    bytes.clear();
-    std::vector<char> block(64 * 1024);
-    for (;;) {
-        const ssize_t got = ::read(in.Get(), block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            failure = "cannot read " + PathText(path) + ": " + ErrnoText();
-            return false;
-        }
-        if (got == 0) return true;
-        if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) {
-            failure = PathText(path) + " is longer than " + std::to_string(maxBytes) + " bytes";
-            return false;
-        }
-        bytes.append(block.data(), static_cast<std::size_t>(got));
-    }
-}
-
-namespace {
-
 bool WriteFileBeside(const fs::path& path, const std::string& bytes, unsigned mode, bool exclusive,
                      std::string& failure) {
     std::string temp;
@@ -172,36 +141,4 @@ bool CopyFileReplacing(const fs::path& from, const fs::path& to, std::string& fa
         }
     }
     return Finish(out, temp, to, ok, failure);
-}
-
-bool HashFile(const fs::path& path, Sha256Digest& digest, std::uint64_t& size, std::string& failure) {
-    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) {
-        failure = "cannot open " + PathText(path) + ": " + ErrnoText();
-        return false;
-    }
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
-    std::vector<unsigned char> block(kBlock);
-    size = 0;
-    for (;;) {
-        const ssize_t got = ::read(in.Get(), block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got == 0) break;
-        if (got < 0) {
-            failure = "cannot read " + PathText(path) + ": " + ErrnoText();
-            return false;
-        }
-        crypto_hash_sha256_update(&state, block.data(), static_cast<unsigned long long>(got));
-        size += static_cast<std::uint64_t>(got);
-    }
-    crypto_hash_sha256_final(&state, digest.data());
-    return true;
-}
-
-std::string HexOf(const Sha256Digest& digest) {
-    std::string hex(digest.size() * 2 + 1, '\0');
-    sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());
-    hex.pop_back();
-    return hex;
 }

@@ -8,8 +8,9 @@
 #include <ctime>
 #include <set>
 
+#include "liveupdate/ManifestCheck.h"
+#include "liveupdate/UpdatePlan.h"
 #include "tools/updatetool/HttpFetcher.h"
-#include "tools/updatetool/SiteManifest.h"
 #include "tools/updatetool/UpdateTool.h"
 
 namespace {
@@ -34,8 +35,6 @@ every mirror, and checks its size and SHA-256. Prints what it found.
 Run it after every upload. Exit codes: 0 everything holds, 1 a check failed,
 2 usage error.
 )";
-
-constexpr std::size_t kSignatureLimit = 4096;
 
 struct VerifyOptions {
     std::string url;
@@ -138,14 +137,14 @@ int CheckPackages(HttpFetcher& fetcher, const std::string& url, const PublishedM
 int Verify(const VerifyOptions& o) {
     PublicKey key{};
     std::string failure;
-    if (!LoadLauncherPublicKey(o.keyFile, key, failure)) return Fail(failure);
+    if (!LoadPublicKey(o.keyFile, key, failure)) return Fail(failure);
     HttpFetcher fetcher;
     std::string manifestBytes;
     std::string sigText;
     if (!fetcher.Fetch(o.url, kMaxManifestBytes, manifestBytes, failure)) {
         return Fail("manifest " + o.url + ": " + failure);
     }
-    if (!fetcher.Fetch(o.url + ".sig", kSignatureLimit, sigText, failure)) {
+    if (!fetcher.Fetch(o.url + ".sig", kMaxSignatureBytes, sigText, failure)) {
         return Fail("signature " + o.url + ".sig: " + failure);
     }
     std::printf("manifest %s: %zu bytes\n", o.url.c_str(), manifestBytes.size());

@@ -1,7 +1,7 @@
-// The publishing tool's planner, which decides for verify whether the
-// launcher finds a path, and the folder package names start from.
+// The planner the library plans with and the publishing tool's verify
+// checks paths with.
 
-#include "tools/updatetool/SiteManifest.h"
+#include "liveupdate/UpdatePlan.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ PublishedManifest M(const std::string& data, const std::string& launcher, std::v
     return m;
 }
 
-TEST(SitePlan, FindsThePathTheLauncherWouldTakeOrNone) {
+TEST(UpdatePlan, FindsThePathTheLauncherWouldTakeOrNone) {
     std::vector<PublishedStage> longChain;
     for (int i = 0; i < 65; ++i) longChain.push_back(S(false, std::to_string(i), std::to_string(i + 1)));
     struct Case {
@@ -55,10 +55,17 @@ TEST(SitePlan, FindsThePathTheLauncherWouldTakeOrNone) {
     }
 }
 
-TEST(SitePlan, PackagesStartInTheManifestsFolder) {
-    EXPECT_EQ(ManifestFolder("http://u.example/up/version_newStyle.xml"), "http://u.example/up/");
-    EXPECT_EQ(ManifestFolder("https://u.example/v.xml?key=a/b#frag/x"), "https://u.example/");
-    EXPECT_EQ(ManifestFolder("http://u.example"), "http://u.example/");
+TEST(UpdatePlan, TheDataStagesInPathOrderThenTheLauncherStage) {
+    const PublishedManifest m = M("3", "2", {S(true, "1", "2"), S(false, "2", "3"), S(false, "1", "2")});
+    UpdatePlan plan;
+    ASSERT_TRUE(PlanUpdate(m, "1", "1", plan)) << plan.text;
+    ASSERT_EQ(plan.stages.size(), 3u);
+    EXPECT_FALSE(plan.stages[0].isLauncher);
+    EXPECT_EQ(plan.stages[0].to, "2");
+    EXPECT_EQ(plan.stages[1].to, "3");
+    EXPECT_TRUE(plan.stages[2].isLauncher);
+    ASSERT_TRUE(PlanUpdate(m, "3", "2", plan));
+    EXPECT_TRUE(plan.stages.empty());
 }
 
 }  // namespace

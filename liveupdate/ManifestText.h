@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/updatetool/ToolFiles.h"
+#include "liveupdate/UpdateFiles.h"
 
 struct PublishedPackage {
     std::string name;  // relative to the manifest's folder (and to each mirror)

@@ -1,4 +1,4 @@
-#include "tools/updatetool/ManifestText.h"
+#include "liveupdate/ManifestText.h"
 
 namespace {
 

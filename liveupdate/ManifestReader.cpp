@@ -1,4 +1,4 @@
-#include "tools/updatetool/ManifestReader.h"
+#include "liveupdate/ManifestReader.h"
 
 #include <pugixml.hpp>
 

@@ -1,7 +1,7 @@
-// The publishing tool's manifest reader: one row per rule that refuses a
+// The manifest reader: one row per rule that refuses a
 // manifest, and what it keeps from a good one.
 
-#include "tools/updatetool/ManifestReader.h"
+#include "liveupdate/ManifestReader.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/updatetool/ManifestText.h"
+#include "liveupdate/ManifestText.h"
 
 bool ReadManifestText(std::string_view bytes, PublishedManifest& manifest, std::string& reason);
 
