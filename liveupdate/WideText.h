@@ -1,0 +1,13 @@
+#pragma once
+
+// UTF-8 <-> wide text at the library's boundary: the launcher hands over
+// and takes back wide strings (UTF-32 on this platform), everything inside
+// is UTF-8. Pure functions; any thread.
+
+#include <string>
+#include <string_view>
+
+// Invalid bytes become U+FFFD.
+std::wstring WideFromUtf8(std::string_view utf8);
+// Surrogates and values past U+10FFFF become U+FFFD.
+std::string Utf8FromWide(std::wstring_view wide);
