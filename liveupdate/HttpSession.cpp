@@ -35,6 +35,12 @@ bool ParseContentRange(const char* value, std::int64_t& first, std::int64_t& tot
     return true;
 }
 
+long Redirected(CURL* curl) {
+    long count = 0;
+    curl_easy_getinfo(curl, CURLINFO_REDIRECT_COUNT, &count);
+    return count;
+}
+
 }  // namespace
 
 struct HttpSession::Transfer {
@@ -203,11 +209,10 @@ HttpResult HttpSession::Get(const std::string& url, std::uint64_t from, BodySink
         result.failure = transfer.failure;
     } else if (code == CURLE_TOO_MANY_REDIRECTS) {
         result.failure = "more than " + std::to_string(limits_.maxRedirects) + " redirects";
-    } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+    } else if (code == CURLE_UNSUPPORTED_PROTOCOL && Redirected(curl)) {
         char* target = nullptr;
-        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &target);
-        result.failure = target ? std::string("redirected to ") + target + ", which is neither http nor https"
-                                : std::string(error[0] ? error : curl_easy_strerror(code));
+        curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &target);
+        result.failure = std::string("redirected to ") + (target ? target : "?") + ", which is neither http nor https";
     } else if (code != CURLE_OK) {
         result.failure = error[0] ? error : curl_easy_strerror(code);
     } else {
