@@ -151,6 +151,13 @@ void TestHttpServer::Slow(const std::string& path, std::string body, size_t piec
     SetRoute(path, std::move(route));
 }
 
+void TestHttpServer::ServeChunked(const std::string& path, std::string body) {
+    Route route;
+    route.kind = Kind::Chunked;
+    route.body = Shared(std::move(body));
+    SetRoute(path, std::move(route));
+}
+
 void TestHttpServer::SetIgnoreRange(const std::string& path, bool ignore) {
     std::lock_guard<std::mutex> lock(mutex_);
     routes_[path].ignoreRange = ignore;
@@ -275,6 +282,19 @@ int TestHttpServer::Answer(const httplib::Request& request, httplib::Response& r
     case Kind::Drop:
     case Kind::Slow:
         return SendBody(request, response, route.body, route);
+    case Kind::Chunked: {
+        const auto body = route.body;
+        response.status = 200;
+        response.set_chunked_content_provider(kContentType, [body](size_t offset, httplib::DataSink& sink) {
+            if (offset >= body->size()) {
+                sink.done();
+                return true;
+            }
+            const size_t n = std::min<size_t>(64 * 1024, body->size() - offset);
+            return sink.write(body->data() + offset, n);
+        });
+        return 200;
+    }
     case Kind::Truncate:
     case Kind::Stall: {
         const auto body = route.body;
