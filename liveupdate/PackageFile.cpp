@@ -92,12 +92,7 @@ bool PackageFile::Begin(bool fromStart, std::int64_t total, std::string& failure
         discard_ = true;
         return false;
     }
-    crypto_hash_sha256_init(&hash_);
-    diskHash_ = hash_;
-    buffered_ = 0;
-    onDisk_ = 0;
-    present_ = 0;
-    Report();
+    ForgetBytes();
     return true;
 }
 
@@ -166,16 +161,20 @@ void PackageFile::CutBack() {
     Report();
 }
 
-void PackageFile::Delete() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    ::unlink(path_.c_str());
+void PackageFile::ForgetBytes() {
     crypto_hash_sha256_init(&hash_);
     diskHash_ = hash_;
     buffered_ = 0;
     onDisk_ = 0;
     present_ = 0;
     Report();
+}
+
+void PackageFile::Delete() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    ::unlink(path_.c_str());
+    ForgetBytes();
 }
 
 void PackageFile::Report() const {

@@ -55,6 +55,8 @@ public:
 private:
     bool WriteAt(const unsigned char* data, std::size_t size, std::string& failure);
     void CutBack();
+    // Back to no bytes at all: an empty hash, nothing buffered or written.
+    void ForgetBytes();
     void Report() const;
 
     std::filesystem::path path_;

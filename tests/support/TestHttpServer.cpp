@@ -26,13 +26,13 @@ RangeResult ParseRange(const std::string& header, size_t size, size_t& begin, si
     if (header.compare(0, prefix.size(), prefix) != 0) {
         return RangeResult::None;
     }
-    const std::string spec = header.substr(prefix.size());
-    const auto dash = spec.find('-');
-    if (dash == std::string::npos || spec.find(',') != std::string::npos) {
+    const std::string bounds = header.substr(prefix.size());
+    const auto dash = bounds.find('-');
+    if (dash == std::string::npos || bounds.find(',') != std::string::npos) {
         return RangeResult::None;
     }
-    const std::string first = spec.substr(0, dash);
-    const std::string last = spec.substr(dash + 1);
+    const std::string first = bounds.substr(0, dash);
+    const std::string last = bounds.substr(dash + 1);
     auto isNumber = [](const std::string& s) {
         return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
