@@ -80,7 +80,9 @@ void PackageFile::StartAttempt() {
 
 bool PackageFile::Begin(bool fromStart, std::int64_t total, std::string& failure) {
     if (total >= 0 && static_cast<std::uint64_t>(total) != size_) {
-        failure = "the server's file has " + std::to_string(total) + " bytes, the package " + std::to_string(size_);
+        failure = "the server's file has " + std::to_string(total) + " bytes, " +
+                  (static_cast<std::uint64_t>(total) > size_ ? "more" : "fewer") + " than the package's " +
+                  std::to_string(size_);
         // A range of the wrong file may be what the partial file holds.
         discard_ = !fromStart;
         return false;
