@@ -11,13 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DesktopSupport.h"
+#include "support/TextPattern.h"
 #include "launcher/ui/ScreenLayout.h"
 #include "support/TempDir.h"
 
@@ -48,12 +48,12 @@ std::string ReadText(const fs::path& path) {
 // The float position "l,t,r,b" of control `name` in a layout file.
 bool ControlPos(const std::string& skinFile, const std::string& name, int& l, int& t, int& r, int& b) {
     const std::string xml = ReadText(kSkin / skinFile);
-    std::smatch m;
-    const std::regex element("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>");
-    if (!std::regex_search(xml, m, element)) return false;
-    const std::string tag = m.str();
-    const std::regex pos("pos=\"(-?\\d+),(-?\\d+),(-?\\d+),(-?\\d+)\"");
-    if (!std::regex_search(tag, m, pos)) return false;
+    std::vector<std::string> m;
+    const testsupport::TextPattern element("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>");
+    if (!element.Search(xml, m)) return false;
+    const std::string tag = m[0];
+    const testsupport::TextPattern pos("pos=\"(-?[0-9]+),(-?[0-9]+),(-?[0-9]+),(-?[0-9]+)\"");
+    if (!pos.Search(tag, m)) return false;
     l = std::stoi(m[1]), t = std::stoi(m[2]), r = std::stoi(m[3]), b = std::stoi(m[4]);
     return true;
 }
@@ -61,8 +61,8 @@ bool ControlPos(const std::string& skinFile, const std::string& name, int& l, in
 // The <Window size="w,h"> of a layout file.
 bool WindowSize(const std::string& skinFile, int& w, int& h) {
     const std::string xml = ReadText(kSkin / skinFile);
-    std::smatch m;
-    if (!std::regex_search(xml, m, std::regex("<Window[^>]*size=\"(\\d+),(\\d+)\""))) return false;
+    std::vector<std::string> m;
+    if (!testsupport::TextPattern("<Window[^>]*size=\"([0-9]+),([0-9]+)\"").Search(xml, m)) return false;
     w = std::stoi(m[1]), h = std::stoi(m[2]);
     return true;
 }
@@ -119,12 +119,12 @@ bool ClickControl(const Geometry& origin, const std::string& skinFile, const std
 bool SkinImage(const std::string& skinFile, const std::string& element, const std::string& attribute, std::string& file,
                int& corner) {
     const std::string xml = ReadText(kSkin / skinFile);
-    std::smatch m;
-    if (!std::regex_search(xml, m, std::regex(element))) return false;
-    const std::string tag = m.str();
-    if (!std::regex_search(tag, m, std::regex(" " + attribute + "=\"file='([^']+)'( corner='(\\d+),)?"))) return false;
+    std::vector<std::string> m;
+    if (!testsupport::TextPattern(element).Search(xml, m)) return false;
+    const std::string tag = m[0];
+    if (!testsupport::TextPattern(" " + attribute + "=\"file='([^']+)'( corner='([0-9]+),)?").Search(tag, m)) return false;
     file = m[1];
-    corner = m[3].matched ? std::stoi(m[3]) : 0;
+    corner = m[3].empty() ? 0 : std::stoi(m[3]);
     return true;
 }
 
@@ -147,12 +147,12 @@ bool OpaqueCornerPixel(const fs::path& image, int corner, bool bottom, int& x, i
     std::istringstream lines(testsupport::Capture("convert '" + image.string() + "' -gravity " +
                                                   (bottom ? "SouthWest" : "NorthWest") + " -crop " + n + "x" + n +
                                                   "+0+0 +repage -depth 8 txt:- 2>/dev/null"));
-    const std::regex row("^(\\d+),(\\d+):.*#([0-9A-Fa-f]{8})");
+    const testsupport::TextPattern row("^([0-9]+),([0-9]+):.*#([0-9A-Fa-f]{8})");
     std::string line;
     int best = -1;
     while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_search(line, m, row)) continue;
+        std::vector<std::string> m;
+        if (!row.Search(line, m)) continue;
         const unsigned long rgba = std::stoul(m[3], nullptr, 16);
         const int px = std::stoi(m[1]), py = std::stoi(m[2]);
         const int depth = px + (bottom ? corner - 1 - py : py);

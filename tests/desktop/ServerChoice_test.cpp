@@ -8,13 +8,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DesktopSupport.h"
+#include "support/TextPattern.h"
 #include "launcher/ui/ScreenLayout.h"
 #include "support/TempDir.h"
 
@@ -40,15 +40,15 @@ std::string Skin(const std::string& file) { return testsupport::ReadFileBytes(kS
 // The pos "l,t,r,b" of control `name`, or <Window size="w,h"> for an empty name.
 bool SkinBox(const std::string& file, const std::string& name, Box& box) {
     const std::string xml = Skin(file);
-    std::smatch m;
+    std::vector<std::string> m;
     if (name.empty()) {
-        if (!std::regex_search(xml, m, std::regex("<Window[^>]*size=\"(\\d+),(\\d+)\""))) return false;
+        if (!testsupport::TextPattern("<Window[^>]*size=\"([0-9]+),([0-9]+)\"").Search(xml, m)) return false;
         box = {0, 0, std::stoi(m[1]), std::stoi(m[2])};
         return true;
     }
-    if (!std::regex_search(xml, m, std::regex("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>"))) return false;
-    const std::string tag = m.str();
-    if (!std::regex_search(tag, m, std::regex("pos=\"(-?\\d+),(-?\\d+),(-?\\d+),(-?\\d+)\""))) return false;
+    if (!testsupport::TextPattern("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>").Search(xml, m)) return false;
+    const std::string tag = m[0];
+    if (!testsupport::TextPattern("pos=\"(-?[0-9]+),(-?[0-9]+),(-?[0-9]+),(-?[0-9]+)\"").Search(tag, m)) return false;
     box = {std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3]) - std::stoi(m[1]), std::stoi(m[4]) - std::stoi(m[2])};
     return true;
 }
