@@ -1,0 +1,10 @@
+#include <string>
+#include <vector>
+
+#include "updater/Updater.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return RunUpdater(args);
+}
