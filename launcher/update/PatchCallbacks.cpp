@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <mutex>
 
 #include "launcher/LauncherFrameWnd.h"
 #include "launcher/RunLog.h"
@@ -23,24 +22,6 @@ std::atomic<PatchRunState> gRunState{PatchRunState::Going};
 // anything else moved the bar, so the next value is always shown.
 std::atomic<int> gLastPercent{-1};
 
-std::mutex& InstallerMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-PackageInstaller& Installer() {
-    static auto* installer = new PackageInstaller;
-    return *installer;
-}
-
-bool Install(const std::wstring& path) {
-    PackageInstaller installer;
-    {
-        std::lock_guard lock(InstallerMutex());
-        installer = Installer();
-    }
-    return installer ? installer(path) : InstallPackage(path);
-}
-
 // Byte progress is frequent: the bar is only sent whole percents that
 // differ from the last one, without waiting for the UI thread.
 void ShowDownloadPercent(double done, double total) {
@@ -58,7 +39,7 @@ void ShowVersion(LauncherFrameWnd& frame, const std::wstring& version) {
 }
 
 void OnPackage(const wchar_t* path, LivePatchLoader& loader) {
-    const bool installed = Install(path);
+    const bool installed = InstallPackage(path);
     gLastPercent = -1;  // unpacking and installing moved the bar
     if (installed) return;
     // The installer has logged the failure and given Enter Game back. The
@@ -137,9 +118,4 @@ PatchRunState CurrentPatchRun() { return gRunState; }
 void ResetPatchRun() {
     gRunState = PatchRunState::Going;
     gLastPercent = -1;
-}
-
-void SetPackageInstallerForTesting(PackageInstaller installer) {
-    std::lock_guard lock(InstallerMutex());
-    Installer() = std::move(installer);
 }

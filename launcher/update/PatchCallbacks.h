@@ -12,8 +12,6 @@
 // "version.ini" never claims a stage whose files are not in place.
 
 #include <cstdint>
-#include <functional>
-#include <string>
 
 // The library's progress callback (libcurl's shape). Shows downloaded of
 // total as a whole percentage; nothing for a total of 0 or less. Always 0.
@@ -30,8 +28,3 @@ enum class PatchRunState { Going, InstallFailed, Quitting };
 PatchRunState CurrentPatchRun();
 // A new run of the update thread starts with nothing failed. Update thread.
 void ResetPatchRun();
-
-// Test hook: installs packages instead of InstallPackage (true: installed).
-// nullptr restores it.
-using PackageInstaller = std::function<bool(const std::wstring& path)>;
-void SetPackageInstallerForTesting(PackageInstaller installer);
