@@ -37,7 +37,7 @@ TEST_F(UpdateRun, EachStageIsSavedAndShownAsItFinishes) {
         afterLauncher = Seen(frame);
         iniAfterLauncher = VersionIni();
         LetGo();
-        ASSERT_TRUE(PumpLongUntil([&] { return !frame.updateThreadRunning; })) << Log();
+        ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
         atEnd = Seen(frame);
     });
     EXPECT_NE(iniAfterData.find("Version=1.1\r\n"), std::string::npos) << iniAfterData;
@@ -93,7 +93,7 @@ TEST_F(UpdateRun, ByteProgressMovesTheBarAndATotalOfZeroIsSkipped) {
         ASSERT_TRUE(PumpLongUntil([&] { return Record().holding && Record().speedCalls == 3; })) << Log();
         almost = Seen(frame).progress;
         LetGo();
-        ASSERT_TRUE(PumpLongUntil([&] { return !frame.updateThreadRunning; })) << Log();
+        ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
     });
     EXPECT_EQ(quarter, 25);
     EXPECT_EQ(almost, 99);  // truncated, never rounded up to done

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/serverlist/ServerListThread.h"
 #include "launcher/serverlist/UIUpdateWnd.h"
 #include "launcher/update/FakeLivePatch.h"
 #include "launcher/update/UpdateThread.h"
@@ -69,6 +70,7 @@ class UpdateRun : public LauncherRun {
 protected:
     void SetUp() override {
         LauncherRun::SetUp();
+        ResetServerListDoneForTesting();
         now_ = 5'000'000;
         platform::SetTickSourceForTesting([this] { return now_.load(); });
         SetRetryPauseForTesting([this](std::chrono::milliseconds pause) {
@@ -146,12 +148,16 @@ protected:
         return seen;
     }
 
+    // The update thread has ended and so has the server-list thread, which
+    // holds Enter Game back while it runs.
+    static bool Settled(const LauncherFrameWnd& frame) { return !frame.updateThreadRunning && ServerListDone(); }
+
     // Runs the launcher until its update thread has ended; what the player
     // saw then.
     Outcome RunUntilUpdateEnds() {
         Outcome seen;
         Run([&](LauncherFrameWnd& frame) {
-            ASSERT_TRUE(PumpLongUntil([&] { return !frame.updateThreadRunning; })) << Log();
+            ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
             seen = Seen(frame);
         });
         return seen;
