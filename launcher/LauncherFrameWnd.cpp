@@ -13,6 +13,7 @@
 #include "launcher/serverlist/UIServerListWnd.h"
 #include "launcher/serverlist/UIUpdateWnd.h"
 #include "launcher/update/HttpTransfer.h"
+#include "launcher/update/UpdateThread.h"
 #include "launcher/windows/UIBackGroundWnd.h"
 #include "launcher/windows/UINews2Wnd.h"
 #include "launcher/windows/UINewsWnd.h"
@@ -115,8 +116,10 @@ void LauncherFrameWnd::OnWindowInit() {
     }
     serverListRequest = true;
     SignalServerListRequest();
-    windowReady = true;
+    // The tick first: the update thread reads it as soon as it sees the flag.
     readyTick = platform::GetTickCount();
+    windowReady = true;
+    SignalWindowReady();
     if (runLog) RUNLOG_MESSAGE(L"finish  launcher OnPrepare!");
     StartServerListThread(*this);
 }

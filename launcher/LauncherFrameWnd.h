@@ -33,6 +33,7 @@ class UIUpdateWnd;
 class UIRegisterWnd;
 class UIServerListWnd;
 class UIBackGroundWnd;
+struct LivePatchLoader;
 
 class LauncherFrameWnd : public SkinnedWindow {
 public:
@@ -86,6 +87,10 @@ public:
     std::atomic<bool> selfUpdatePending{false};
     std::wstring updaterPath;
     std::wstring updaterSource;
+    // The update library's record from the first version check until it is
+    // unloaded; not owned. Written by the update thread, cleared at shutdown
+    // once no worker runs.
+    std::atomic<LivePatchLoader*> livePatchLoader{nullptr};
     int screenClass = 0;
     PanelOffsets offsets;
 

@@ -12,6 +12,8 @@
 
 #include "launcher/LauncherFrameWnd.h"
 #include "launcher/update/InstallJournal.h"
+#include "launcher/update/LivePatchLoader.h"
+#include "launcher/update/UpdateThread.h"
 #include "launcher/QuitSignals.h"
 #include "launcher/RunLog.h"
 #include "launcher/WorkerGroup.h"
@@ -28,6 +30,9 @@ namespace {
 // worker ended.
 bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
     WorkerGroup::Instance().RequestStop();
+    // The update library may sit in a transfer: it is told to stop first,
+    // so no worker is waited for while it waits on the network.
+    CancelLivePatch();
     const bool workersEnded =
         WorkerGroup::Instance().WaitForAll(std::chrono::milliseconds(workerStopTimeoutMs));
     if (!workersEnded) {
@@ -42,7 +47,10 @@ bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
     frame.DestroyUpdatePane();
     // wx's thread bookkeeping is torn down with the library: a worker still
     // running would use it after it is gone, so wx stays up for the exit.
-    if (workersEnded) wxUninitialize();
+    if (workersEnded) {
+        UnloadLivePatch();
+        wxUninitialize();
+    }
     return workersEnded;
 }
 
@@ -77,6 +85,7 @@ int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
 
     wxSocketBase::Initialize();
     curl_global_init(CURL_GLOBAL_ALL);
+    if (options.startUpdateThread) StartUpdateThread(*frame);
 
     if (options.onRunning) platform::PostUiTask(options.onRunning);
     DuiLib::CPaintManagerUI::MessageLoop();

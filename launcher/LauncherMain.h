@@ -15,6 +15,8 @@ struct LaunchOptions {
     std::function<void()> onRunning;
     // How long shutdown waits for worker threads before it gives up on them.
     int workerStopTimeoutMs = 1000;
+    // Tests that stand in for the update thread themselves turn it off.
+    bool startUpdateThread = true;
 };
 
 int LauncherMain(int argc, char** argv, const LaunchOptions& options = {});

@@ -38,6 +38,17 @@ bool WorkerGroup::SleepFor(std::chrono::milliseconds duration) {
     return !changed_.wait_for(lock, duration, [this] { return stopRequested_; });
 }
 
+bool WorkerGroup::WaitUntil(const std::function<bool()>& ready) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopRequested_ || ready(); });
+    return !stopRequested_;
+}
+
+void WorkerGroup::Wake() {
+    { std::lock_guard lock(mutex_); }
+    changed_.notify_all();
+}
+
 bool WorkerGroup::WaitForAll(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [this] { return running_ == 0; });

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 class WorkerGroup {
@@ -26,6 +27,13 @@ public:
     // Sleeps up to `duration`, returning early (false) when a stop is
     // requested; true after a full sleep. Worker threads.
     bool SleepFor(std::chrono::milliseconds duration);
+
+    // Blocks until `ready()` holds (true) or a stop is requested (false).
+    // `ready` is evaluated under the group's lock, so it must only read
+    // atomics. Whoever makes it true calls Wake afterwards. Worker threads.
+    bool WaitUntil(const std::function<bool()>& ready);
+    // Wakes workers blocked in WaitUntil to test their condition again. Any thread.
+    void Wake();
 
     // Waits until no worker runs or `timeout` passes; true when all left.
     // UI thread, at shutdown.

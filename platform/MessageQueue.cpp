@@ -55,6 +55,12 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) return false;
+    // As on the desktop the stand-in copies: a posted WM_QUIT ends the loop
+    // whichever window it names; no window procedure ever sees it.
+    if (msg == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(wParam));
+        return true;
+    }
     Enqueue(QueueItem{hwnd, msg, wParam, lParam, {}, false});
     return true;
 }

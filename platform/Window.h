@@ -84,7 +84,8 @@ RECT GetScreenRect();
 // Synchronous call of the window's proc; 0 for a dead handle. UI thread.
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Queues a message for the UI thread's loop. Any thread; false for a null
-// handle. A message for a window destroyed before delivery is dropped.
+// handle. A message for a window destroyed before delivery is dropped;
+// WM_QUIT is taken as PostQuitMessage(wParam).
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Asks every running message loop to end; the outermost returns `exitCode`.
 // Any thread.

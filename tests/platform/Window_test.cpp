@@ -192,6 +192,19 @@ TEST_F(WindowLayerTest, PostedMessagesAndTasksRunInPostingOrderUntilQuit) {
     EXPECT_TRUE(QuitRequested());
 }
 
+TEST_F(WindowLayerTest, APostedQuitEndsTheLoopWithoutReachingTheWindow) {
+    RecordingProc proc;
+    HWND hwnd = CreateWindowExW(0, L"W", L"", 0, 0, 0, 1, 1, nullptr, &proc);
+    bool quitSeen = false;
+    proc.onMessage = [&](HWND, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (msg == WM_QUIT) quitSeen = true;
+        return false;
+    };
+    EXPECT_TRUE(PostMessageW(hwnd, WM_QUIT, 4, 0));
+    EXPECT_EQ(RunMessageLoop(), 4);
+    EXPECT_FALSE(quitSeen);
+}
+
 TEST_F(WindowLayerTest, MessageForADestroyedWindowIsDropped) {
     RecordingProc proc;
     HWND hwnd = CreateWindowExW(0, L"W", L"", 0, 0, 0, 1, 1, nullptr, &proc);

@@ -112,6 +112,9 @@ protected:
     void SetUp() override {
         fs::copy(LAUNCHER_DEMO_DIR, dir_.Path(), fs::copy_options::recursive);
         for (const char* leftover : {"run.log", "qx-launches.log"}) fs::remove(dir_.Path() / leftover);
+        // Without its update library the launcher's update thread finds
+        // nothing to do and ends at once; tests of updating put one back.
+        fs::remove(dir_.Path() / "LiveUpdate.so");
         platform::SetInstallFolder(dir_.Folder());
         WorkerGroup::Instance().ResetForTesting();
         SettingStore::ResetForTesting();
@@ -149,6 +152,7 @@ protected:
         LaunchOptions options;
         options.backend = platform::BackendChoice::Headless;
         options.workerStopTimeoutMs = workerStopTimeoutMs;
+        options.startUpdateThread = startUpdateThread;
         options.onRunning = [whileRunning, postQuit] {
             LauncherFrameWnd* frame = theLauncherFrame;
             if (!frame) {
@@ -188,6 +192,7 @@ protected:
     testsupport::TempDir dir_;
     platform::FakeDisplay display;
     int workerStopTimeoutMs = 1000;  // how long shutdown waits for workers
+    bool startUpdateThread = true;   // off where a test stands in for it
     std::vector<std::wstring> opened;
 };
 

@@ -1,0 +1,171 @@
+#include "launcher/update/UpdateThread.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "launcher/LauncherFrameWnd.h"
+#include "launcher/MyThread.h"
+#include "launcher/RunLog.h"
+#include "launcher/WorkerGroup.h"
+#include "launcher/config/VersionStore.h"
+#include "launcher/serverlist/UIUpdateWnd.h"
+#include "launcher/ui/UiThreadCall.h"
+#include "launcher/update/LivePatchLoader.h"
+#include "launcher/update/PatchCallbacks.h"
+#include "launcher/update/RetryPacer.h"
+#include "launcher/update/UpdateVersionCheck.h"
+#include "liveupdate/LivePatch.h"
+#include "platform/TickCount.h"
+#include "toolkit/ControlUI.h"
+#include "toolkit/ProgressUI.h"
+
+namespace {
+
+// The thread's progress, process-wide: one update thread per launcher start.
+std::atomic<bool> gCheckDone{false};
+std::atomic<bool> gUpdateFinished{false};
+std::atomic<std::uint32_t> gCheckTick{0};
+
+std::mutex& PauseMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+RetryPause& PauseHook() {
+    static auto* hook = new RetryPause;
+    return *hook;
+}
+
+bool Pause(RetryPacer& pacer) {
+    const std::chrono::milliseconds pause = pacer.NextPause();
+    RetryPause hook;
+    {
+        std::lock_guard lock(PauseMutex());
+        hook = PauseHook();
+    }
+    return hook ? hook(pause) : WorkerGroup::Instance().SleepFor(pause);
+}
+
+bool PhaseTimedOut(std::uint32_t since) {
+    return platform::TicksBetween(since, platform::GetTickCount()) > kUpdatePhaseLimitMs;
+}
+
+void SetEnterGameEnabled(bool enabled) {
+    CallOnUiThread([enabled] {
+        LauncherFrameWnd* frame = theLauncherFrame;
+        if (frame && frame->enterGameBtn) frame->enterGameBtn->SetEnabled(enabled);
+        return true;
+    });
+}
+
+// The bar full and the marker at its end: the check is behind the player.
+void ShowCheckDone() {
+    CallOnUiThread([] {
+        LauncherFrameWnd* frame = theLauncherFrame;
+        UIUpdateWnd* pane = frame ? frame->updateWnd.get() : nullptr;
+        if (!pane) return false;
+        if (DuiLib::CProgressUI* bar = pane->ProgressCtrl()) bar->SetValue(100);
+        pane->MoveProgressMarker(1.0f);
+        return true;
+    });
+}
+
+void GiveUp(LauncherFrameWnd& frame) {
+    RUNLOG_ERROR(L"The network is busy,please update again later!");
+    frame.updateBusy = false;
+    SetEnterGameEnabled(true);
+}
+
+// The rule for Enter Game must see the thread gone however it ends.
+struct RunningMark {
+    LauncherFrameWnd& frame;
+    ~RunningMark() { frame.updateThreadRunning = false; }
+};
+
+// The check phase: true once a check succeeded and an update is needed.
+// False when the thread is to end.
+bool CheckPhase(LauncherFrameWnd& frame, RetryPacer& pacer, bool& tryAgain) {
+    tryAgain = false;
+    if (PhaseTimedOut(frame.readyTick)) {
+        GiveUp(frame);
+        return false;
+    }
+    if (!CheckUpdateVersion()) {
+        tryAgain = Pause(pacer);
+        return false;
+    }
+    gCheckDone = true;
+    gCheckTick = platform::GetTickCount();
+    ShowCheckDone();
+    if (!frame.updateBusy) {
+        RUNLOG_MESSAGE(L"The current is the latest version... ");
+        SetEnterGameEnabled(true);
+        return false;
+    }
+    RUNLOG_MESSAGE(L"Connect the server and update... ");
+    SetEnterGameEnabled(false);
+    return true;
+}
+
+// One pass of the download phase; false when the thread is to end.
+bool DownloadPass(LauncherFrameWnd& frame, RetryPacer& pacer) {
+    // A failed install or the all-finished event cleared the flag: there is
+    // nothing left to wait for.
+    if (gUpdateFinished || !frame.updateBusy) return false;
+    if (PhaseTimedOut(gCheckTick)) {
+        GiveUp(frame);
+        return false;
+    }
+    LivePatchLoader* loader = frame.livePatchLoader;
+    LivePatch* patch = loader ? loader->patch : nullptr;
+    if (!patch) return Pause(pacer);
+    VersionStore& versions = VersionStore::Instance();
+    const bool done = patch->RunPatch(versions.version, versions.lVersion);
+    // A failed install gave Enter Game back already; a started self-update
+    // is quitting the launcher.
+    if (CurrentPatchRun() != PatchRunState::Going) return false;
+    if (!done) return Pause(pacer);
+    UnloadLivePatch();
+    gUpdateFinished = true;
+    SetEnterGameEnabled(true);
+    return false;
+}
+
+}  // namespace
+
+void StartUpdateThread(LauncherFrameWnd& window) {
+    window.updateThreadRunning = true;
+    if (!StartWorkerThread(&window, &UpdateThreadProc, L"Can't create the update thread!",
+                           L"The UpdateThread run Error!")) {
+        window.updateThreadRunning = false;
+    }
+}
+
+void UpdateThreadProc(LauncherFrameWnd*) {
+    LauncherFrameWnd* frame = theLauncherFrame.load();
+    if (!frame) return;
+    RunningMark mark{*frame};
+    gCheckDone = false;
+    gUpdateFinished = false;
+    ResetPatchRun();
+    if (!WorkerGroup::Instance().WaitUntil([frame] { return frame->windowReady.load(); })) return;
+
+    RetryPacer checkPacer;
+    RetryPacer runPacer;
+    for (;;) {
+        if (WorkerGroup::Instance().ShouldStop()) return;
+        RUNLOG_MESSAGE(L"Please later is connect to the server... ");
+        if (!gCheckDone) {
+            bool tryAgain = false;
+            if (!CheckPhase(*frame, checkPacer, tryAgain) && !tryAgain) return;
+            continue;
+        }
+        if (!DownloadPass(*frame, runPacer)) return;
+    }
+}
+
+void SignalWindowReady() { WorkerGroup::Instance().Wake(); }
+
+void SetRetryPauseForTesting(RetryPause pause) {
+    std::lock_guard lock(PauseMutex());
+    PauseHook() = std::move(pause);
+}

@@ -1,0 +1,129 @@
+#include "launcher/update/PatchCallbacks.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/update/UpdateRun.h"
+#include "launcher/update/ZipBuilder.h"
+
+// What the library's events do to the launcher while a run goes on.
+
+namespace {
+
+using namespace updatetest;
+
+fakepatch::Script Needing(const std::wstring& data, const std::wstring& launcher, std::vector<fakepatch::Step> steps) {
+    fakepatch::Script script;
+    script.answering = {L"first"};
+    script.latestData = data;
+    script.latestLauncher = launcher;
+    script.runs = {{std::move(steps), true}};
+    return script;
+}
+
+// Each finished stage is recorded and shown before the next one starts;
+// Enter Game comes back only with the end of the work.
+TEST_F(UpdateRun, EachStageIsSavedAndShownAsItFinishes) {
+    InstallFake(Needing(L"1.1", L"2.1",
+                        {Stage(L"1.1"), Simple(Kind::Hold), LauncherStage(), Simple(Kind::Hold),
+                         Simple(Kind::AllFinished)}));
+    Outcome afterData, afterLauncher, atEnd;
+    std::string iniAfterData, iniAfterLauncher;
+    Run([&](LauncherFrameWnd& frame) {
+        ASSERT_TRUE(PumpUntilHolding()) << Log();
+        afterData = Seen(frame);
+        iniAfterData = VersionIni();
+        LetGo();
+        ASSERT_TRUE(PumpLongUntil([&] { return Record().holding && VersionIni() != iniAfterData; })) << Log();
+        afterLauncher = Seen(frame);
+        iniAfterLauncher = VersionIni();
+        LetGo();
+        ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
+        atEnd = Seen(frame);
+    });
+    EXPECT_NE(iniAfterData.find("Version=1.1\r\n"), std::string::npos) << iniAfterData;
+    EXPECT_NE(iniAfterData.find("LVersion=2.0\r\n"), std::string::npos) << iniAfterData;
+    EXPECT_EQ(afterData.versionText, L"1.1");
+    EXPECT_FALSE(afterData.buttonEnabled);
+    EXPECT_TRUE(afterData.updateBusy);
+
+    EXPECT_NE(iniAfterLauncher.find("Version=1.1\r\n"), std::string::npos) << iniAfterLauncher;
+    EXPECT_NE(iniAfterLauncher.find("LVersion=2.1\r\n"), std::string::npos) << iniAfterLauncher;
+    EXPECT_EQ(afterLauncher.versionText, L"2.1");
+    EXPECT_FALSE(afterLauncher.buttonEnabled);
+
+    EXPECT_EQ(atEnd.versionText, L"1.1");
+    EXPECT_EQ(atEnd.progress, 100);
+    EXPECT_TRUE(atEnd.buttonEnabled);
+    EXPECT_FALSE(atEnd.updateBusy);
+    EXPECT_EQ(Record().runs.size(), 1u);
+    EXPECT_EQ(Record().releases, Record().objects);  // unloaded after the good run
+}
+
+// A package that cannot be installed ends the run: nothing after it is
+// recorded, so the next start checks again from what is really installed.
+TEST_F(UpdateRun, AFailedInstallStopsTheRunAndKeepsTheVersion) {
+    Put("dl/1.upd", "no zip archive");
+    InstallFake(Needing(L"1.1", L"2.0", {Package(dir_.Path() / "dl" / "1.upd"), Stage(L"1.1"),
+                                          Simple(Kind::AllFinished)}));
+    const std::string before = VersionIni();
+
+    const Outcome seen = RunUntilUpdateEnds();
+    EXPECT_EQ(VersionIni(), before);
+    EXPECT_NE(seen.versionText, L"1.1");
+    EXPECT_TRUE(seen.buttonEnabled);
+    EXPECT_FALSE(seen.updateBusy);
+    EXPECT_EQ(Record().runs.size(), 1u);
+    EXPECT_GE(Record().cancels, 1);
+    const std::string log = Log();
+    EXPECT_EQ(CountOf(log, "unzip files failure!"), 1) << log;
+    EXPECT_EQ(CountOf(log, kBusy), 0) << log;
+}
+
+// Byte progress reaches the bar as a whole percentage; an event with no
+// total is skipped. Each event also asks the library its speed.
+TEST_F(UpdateRun, ByteProgressMovesTheBarAndATotalOfZeroIsSkipped) {
+    InstallFake(Needing(L"1.1", L"2.0",
+                        {Progress(50, 200), Progress(7, 0), Simple(Kind::Hold), Progress(199, 200),
+                         Simple(Kind::Hold), Stage(L"1.1"), Simple(Kind::AllFinished)}));
+    int quarter = -1, almost = -1;
+    Run([&](LauncherFrameWnd& frame) {
+        ASSERT_TRUE(PumpUntilHolding()) << Log();
+        quarter = Seen(frame).progress;
+        LetGo();
+        ASSERT_TRUE(PumpLongUntil([&] { return Record().holding && Record().speedCalls == 3; })) << Log();
+        almost = Seen(frame).progress;
+        LetGo();
+        ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
+    });
+    EXPECT_EQ(quarter, 25);
+    EXPECT_EQ(almost, 99);  // truncated, never rounded up to done
+    EXPECT_EQ(Record().speedCalls, 3);
+}
+
+// A package that carries the updater has it started at the next finished
+// stage, with the folder it came in and the installation, and the
+// launcher quits.
+TEST_F(UpdateRun, ALauncherPackageHandsOverToTheUpdater) {
+    const fs::path package = dir_.Path() / "dl" / "1.upd";
+    fs::create_directories(package.parent_path());
+    ASSERT_TRUE(ziptest::WriteZip(package.string(), {{"launcherupdate.exe", "updater", 0100755},
+                                                     {"launcher", "new launcher", 0100755}}));
+    InstallFake(Needing(L"1.0", L"2.1", {Package(package), LauncherStage(), Simple(Kind::AllFinished)}));
+    std::vector<std::pair<std::wstring, std::wstring>> started;
+    platform::SetLaunchHookForTesting([&](const std::wstring& file, const std::wstring& args, const std::wstring&) {
+        started.emplace_back(file, args);
+        return true;
+    });
+
+    Run([](LauncherFrameWnd&) {}, /*postQuit=*/false);
+    const std::wstring appDir = dir_.Folder();
+    ASSERT_EQ(started.size(), 1u) << Log();
+    EXPECT_EQ(started[0].first, appDir + L"dl/1/launcherupdate.exe");
+    EXPECT_EQ(started[0].second, L"\"" + appDir + L"dl/1/*" + appDir);
+    EXPECT_NE(VersionIni().find("LVersion=2.1\r\n"), std::string::npos) << VersionIni();
+    // The updater takes its files from there: nothing is installed or removed.
+    EXPECT_TRUE(fs::exists(dir_.Path() / "dl" / "1" / "launcher"));
+    EXPECT_NE(testsupport::ReadFileBytes(dir_.Path() / "launcher"), "new launcher");
+}
+
+}  // namespace
