@@ -90,6 +90,8 @@ private:
     pid_t pid_ = -1;
 };
 
+int FreeLoopbackPort();
+
 // Loopback nginx on a port of its own, logging "METHOD PATH STATUS RANGE".
 class Nginx {
 public:
@@ -269,7 +271,9 @@ TEST_P(DemoUpdate, BringsTheGameToTheNewVersion) {
         }
     }
     for (const fs::path& file : FilesOf(kDemo / "trees/game-1.0.0.1")) {
-        if (!fs::exists(kDemo / "trees/game-1.0.0.2" / file)) EXPECT_FALSE(fs::exists(install() / file)) << file;
+        if (!fs::exists(kDemo / "trees/game-1.0.0.2" / file)) {
+            EXPECT_FALSE(fs::exists(install() / file)) << file;
+        }
     }
     EXPECT_EQ(Read(install() / "version.ini"), "[Version]\r\nVersion=1.0.0.2\r\nLVersion=1.0.0.2\r\n");
     EXPECT_TRUE(!fs::exists(install() / "temp") || fs::is_empty(install() / "temp"));
