@@ -79,7 +79,8 @@ void OnAllFinished(LauncherFrameWnd& frame) {
         if (!f) return false;
         if (f->updateWnd) f->updateWnd->SetUpdateProgress(100.0f);
         ShowVersion(*f, VersionStore::Instance().version);
-        if (f->enterGameBtn) f->enterGameBtn->SetEnabled(true);
+        // A list still being fetched gives the button back when it ends.
+        if (f->enterGameBtn && !f->serverListRequest) f->enterGameBtn->SetEnabled(true);
         return true;
     });
     gLastPercent = -1;

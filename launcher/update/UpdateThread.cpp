@@ -49,10 +49,10 @@ bool PhaseTimedOut(std::uint32_t since) {
     return platform::TicksBetween(since, platform::GetTickCount()) > kUpdatePhaseLimitMs;
 }
 
-void SetEnterGameEnabled(bool enabled) {
-    CallOnUiThread([enabled] {
+void DisableEnterGame() {
+    CallOnUiThread([] {
         LauncherFrameWnd* frame = theLauncherFrame;
-        if (frame && frame->enterGameBtn) frame->enterGameBtn->SetEnabled(enabled);
+        if (frame && frame->enterGameBtn) frame->enterGameBtn->SetEnabled(false);
         return true;
     });
 }
@@ -69,24 +69,39 @@ void ShowCheckDone() {
     });
 }
 
-void GiveUp(LauncherFrameWnd& frame) {
-    RUNLOG_ERROR(L"The network is busy,please update again later!");
-    frame.updateBusy = false;
-    SetEnterGameEnabled(true);
-}
-
-// The rule for Enter Game must see the thread gone however it ends.
+// The rule for Enter Game must see the thread gone however it ends. The
+// mark is cleared on the UI thread, where the server-list thread settles
+// the button too, so whichever of the two ends last gives it back.
 struct RunningMark {
     LauncherFrameWnd& frame;
-    ~RunningMark() { frame.updateThreadRunning = false; }
+    bool giveBack = false;  // the thread ends with Enter Game allowed
+
+    ~RunningMark() {
+        const bool give = giveBack;
+        CallOnUiThread([give] {
+            LauncherFrameWnd* f = theLauncherFrame;
+            if (!f) return false;
+            f->updateThreadRunning = false;
+            if (give && !f->serverListRequest && f->enterGameBtn) f->enterGameBtn->SetEnabled(true);
+            return true;
+        });
+        frame.updateThreadRunning = false;  // also when the UI thread is gone
+    }
 };
+
+void GiveUp(RunningMark& mark) {
+    RUNLOG_ERROR(L"The network is busy,please update again later!");
+    mark.frame.updateBusy = false;
+    mark.giveBack = true;
+}
 
 // The check phase: true once a check succeeded and an update is needed.
 // False when the thread is to end.
-bool CheckPhase(LauncherFrameWnd& frame, RetryPacer& pacer, bool& tryAgain) {
+bool CheckPhase(RunningMark& mark, RetryPacer& pacer, bool& tryAgain) {
+    LauncherFrameWnd& frame = mark.frame;
     tryAgain = false;
     if (PhaseTimedOut(frame.readyTick)) {
-        GiveUp(frame);
+        GiveUp(mark);
         return false;
     }
     if (!CheckUpdateVersion()) {
@@ -98,21 +113,22 @@ bool CheckPhase(LauncherFrameWnd& frame, RetryPacer& pacer, bool& tryAgain) {
     ShowCheckDone();
     if (!frame.updateBusy) {
         RUNLOG_MESSAGE(L"The current is the latest version... ");
-        SetEnterGameEnabled(true);
+        mark.giveBack = true;
         return false;
     }
     RUNLOG_MESSAGE(L"Connect the server and update... ");
-    SetEnterGameEnabled(false);
+    DisableEnterGame();
     return true;
 }
 
 // One pass of the download phase; false when the thread is to end.
-bool DownloadPass(LauncherFrameWnd& frame, RetryPacer& pacer) {
+bool DownloadPass(RunningMark& mark, RetryPacer& pacer) {
+    LauncherFrameWnd& frame = mark.frame;
     // A failed install or the all-finished event cleared the flag: there is
     // nothing left to wait for.
     if (gUpdateFinished || !frame.updateBusy) return false;
     if (PhaseTimedOut(gCheckTick)) {
-        GiveUp(frame);
+        GiveUp(mark);
         return false;
     }
     LivePatchLoader* loader = frame.livePatchLoader;
@@ -126,7 +142,7 @@ bool DownloadPass(LauncherFrameWnd& frame, RetryPacer& pacer) {
     if (!done) return Pause(pacer);
     UnloadLivePatch();
     gUpdateFinished = true;
-    SetEnterGameEnabled(true);
+    mark.giveBack = true;
     return false;
 }
 
@@ -156,10 +172,10 @@ void UpdateThreadProc(LauncherFrameWnd*) {
         RUNLOG_MESSAGE(L"Please later is connect to the server... ");
         if (!gCheckDone) {
             bool tryAgain = false;
-            if (!CheckPhase(*frame, checkPacer, tryAgain) && !tryAgain) return;
+            if (!CheckPhase(mark, checkPacer, tryAgain) && !tryAgain) return;
             continue;
         }
-        if (!DownloadPass(*frame, runPacer)) return;
+        if (!DownloadPass(mark, runPacer)) return;
     }
 }
 
