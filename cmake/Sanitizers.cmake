@@ -1,8 +1,5 @@
 if(LAUNCHER_SANITIZE STREQUAL "address")
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-    # GCC 12's flow analysis under ASan reports uninitialised reads inside
-    # libstdc++ (std::regex) that are not there; keep -Werror usable.
-    add_compile_options(-Wno-maybe-uninitialized)
     add_link_options(-fsanitize=address,undefined)
     set(LAUNCHER_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
 elseif(LAUNCHER_SANITIZE STREQUAL "thread")

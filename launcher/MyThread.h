@@ -3,7 +3,9 @@
 // A detached worker thread that runs one function with the main window. The
 // object deletes itself when the function returns; when Create or Run fails
 // the creator deletes it. Every MyThread belongs to the WorkerGroup from
-// construction until its function has returned, so shutdown can wait for it.
+// construction until its thread has finished every use of wx (or, one that
+// never ran, until it is deleted), so shutdown can wait for it and then tear
+// wx down.
 
 #include <wx/thread.h>
 
@@ -29,6 +31,8 @@ protected:
 private:
     LauncherFrameWnd* window_;
     ThreadProc proc_;
+    // Set by Entry; read by the destructor, on the same thread when it ran.
+    bool entered_ = false;
 };
 
 // Starts `proc` on a new MyThread. On failure writes `createError` or

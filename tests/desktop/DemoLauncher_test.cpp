@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "DemoProcess.h"
 #include "DesktopSupport.h"
+#include "support/TextPattern.h"
 #include "launcher/ui/ScreenLayout.h"
 #include "support/TempDir.h"
 
@@ -39,12 +39,12 @@ bool ClickControl(const ScreenBox& origin, const std::string& skinFile, const st
 bool SkinImage(const std::string& skinFile, const std::string& element, const std::string& attribute, std::string& file,
                int& corner) {
     const std::string xml = testsupport::ReadFileBytes(kSkin / skinFile);
-    std::smatch m;
-    if (!std::regex_search(xml, m, std::regex(element))) return false;
-    const std::string tag = m.str();
-    if (!std::regex_search(tag, m, std::regex(" " + attribute + "=\"file='([^']+)'( corner='(\\d+),)?"))) return false;
+    std::vector<std::string> m;
+    if (!testsupport::TextPattern(element).Search(xml, m)) return false;
+    const std::string tag = m[0];
+    if (!testsupport::TextPattern(" " + attribute + "=\"file='([^']+)'( corner='([0-9]+),)?").Search(tag, m)) return false;
     file = m[1];
-    corner = m[3].matched ? std::stoi(m[3]) : 0;
+    corner = m[3].empty() ? 0 : std::stoi(m[3]);
     return true;
 }
 
@@ -67,12 +67,12 @@ bool OpaqueCornerPixel(const fs::path& image, int corner, bool bottom, int& x, i
     std::istringstream lines(testsupport::Capture("convert '" + image.string() + "' -gravity " +
                                                   (bottom ? "SouthWest" : "NorthWest") + " -crop " + n + "x" + n +
                                                   "+0+0 +repage -depth 8 txt:- 2>/dev/null"));
-    const std::regex row("^(\\d+),(\\d+):.*#([0-9A-Fa-f]{8})");
+    const testsupport::TextPattern row("^([0-9]+),([0-9]+):.*#([0-9A-Fa-f]{8})");
     std::string line;
     int best = -1;
     while (std::getline(lines, line)) {
-        std::smatch m;
-        if (!std::regex_search(line, m, row)) continue;
+        std::vector<std::string> m;
+        if (!row.Search(line, m)) continue;
         const unsigned long rgba = std::stoul(m[3], nullptr, 16);
         const int px = std::stoi(m[1]), py = std::stoi(m[2]);
         const int depth = px + (bottom ? corner - 1 - py : py);

@@ -8,12 +8,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <thread>
 
 #include "DesktopSupport.h"
 #include "support/TempDir.h"
+#include "support/TextPattern.h"
 
 namespace fs = std::filesystem;
 
@@ -34,15 +34,15 @@ void ClickAt(int x, int y) {
 
 bool SkinBox(const std::string& file, const std::string& name, ScreenBox& box) {
     const std::string xml = ReadFileBytes(fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default" / file);
-    std::smatch m;
+    std::vector<std::string> m;
     if (name.empty()) {
-        if (!std::regex_search(xml, m, std::regex("<Window[^>]*size=\"(\\d+),(\\d+)\""))) return false;
+        if (!TextPattern("<Window[^>]*size=\"([0-9]+),([0-9]+)\"").Search(xml, m)) return false;
         box = {"", 0, 0, std::stoi(m[1]), std::stoi(m[2])};
         return true;
     }
-    if (!std::regex_search(xml, m, std::regex("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>"))) return false;
-    const std::string tag = m.str();
-    if (!std::regex_search(tag, m, std::regex("pos=\"(-?\\d+),(-?\\d+),(-?\\d+),(-?\\d+)\""))) return false;
+    if (!TextPattern("<[A-Za-z]+[^>]*name=\"" + name + "\"[^>]*>").Search(xml, m)) return false;
+    const std::string tag = m[0];
+    if (!TextPattern("pos=\"(-?[0-9]+),(-?[0-9]+),(-?[0-9]+),(-?[0-9]+)\"").Search(tag, m)) return false;
     const int l = std::stoi(m[1]), t = std::stoi(m[2]), r = std::stoi(m[3]), b = std::stoi(m[4]);
     box = {"", l, t, r - l, b - t};
     return true;

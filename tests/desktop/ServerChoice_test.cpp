@@ -5,6 +5,7 @@
 
 #include "DemoProcess.h"
 #include "DesktopSupport.h"
+#include "support/TextPattern.h"
 #include "launcher/ui/ScreenLayout.h"
 #include "support/TempDir.h"
 

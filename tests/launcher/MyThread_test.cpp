@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 #include <stdexcept>
@@ -96,6 +97,31 @@ TEST_F(MyThreadTest, AnExceptionInTheWorkerIsLoggedNotFatal) {
     EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(5)));
     EXPECT_NE(Log().find("Error: "), std::string::npos);
     EXPECT_NE(Log().find("disk on fire"), std::string::npos);
+}
+
+// Stands for a library's thread-specific value (wx keeps some): its
+// destructor runs when the worker's thread ends, after the MyThread object
+// is gone, and takes its time.
+pthread_key_t gLibraryKey;
+std::atomic<bool> gLibraryValueFreed{false};
+
+void FreeLibraryValue(void*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    gLibraryValueFreed = true;
+}
+
+void ProcWithLibraryValue(LauncherFrameWnd*) { pthread_setspecific(gLibraryKey, &gLibraryKey); }
+
+TEST_F(MyThreadTest, TheGroupIsEmptyOnlyOnceTheThreadsLibraryCleanUpIsDone) {
+    // Shutdown runs wxUninitialize the moment the group is empty, while wx
+    // still runs its own code on a finished worker's thread; a worker that
+    // left in its destructor crashed or hung the process at exit.
+    ASSERT_EQ(pthread_key_create(&gLibraryKey, &FreeLibraryValue), 0);
+    gLibraryValueFreed = false;
+    ASSERT_TRUE(StartWorkerThread(nullptr, &ProcWithLibraryValue, L"c", L"r"));
+    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(10)));
+    EXPECT_TRUE(gLibraryValueFreed.load());
+    pthread_key_delete(gLibraryKey);
 }
 
 TEST(QuitSignalsTest, TerminationSignalPostsTheQuitMessage) {

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/TextPattern.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST_F(RunLogTest, OpeningTruncatesAndStartsWithLauncherStarted) {
     EXPECT_TRUE(RunLogIsOpen());
     const auto lines = Lines(Contents());
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(2018-05-07 09:30:00: .*RunLog\.cpp\(\d+\): launcher started!)")))
+    EXPECT_TRUE(testsupport::TextPattern(R"(2018-05-07 09:30:00: .*RunLog\.cpp\([0-9]+\): launcher started!)").Matches(lines[0]))
         << lines[0];
 }
 
@@ -170,9 +170,9 @@ TEST_F(RunLogTest, ConcurrentThreadsNeverMixLines) {
 
     const auto lines = Lines(Contents());
     ASSERT_EQ(lines.size(), 1u + kThreads * kLinesEach);
-    const std::regex form(R"(2018-05-07 09:30:00: (t\.cpp\(\d\): )?([a-d])\2{199})");
+    const testsupport::TextPattern form(R"(2018-05-07 09:30:00: (t\.cpp\([0-9]\): )?([a-d])\2{199})");
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        ASSERT_TRUE(std::regex_match(lines[i], form)) << "line " << i << ": " << lines[i];
+        ASSERT_TRUE(form.Matches(lines[i])) << "line " << i << ": " << lines[i];
     }
 }
 

@@ -12,12 +12,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "platform/MinidumpFormat.h"
 #include "support/TempDir.h"
+#include "support/TextPattern.h"
 
 extern char** environ;
 
@@ -122,9 +122,9 @@ TEST_P(MiniDumperCrashTest, WritesADumpBesideTheExecutableAndExitsWithZero) {
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         if (entry.path().extension() == ".dmp") dumps.push_back(entry.path());
     ASSERT_EQ(dumps.size(), 1u);
-    std::smatch match;
+    std::vector<std::string> match;
     const std::string name = dumps[0].filename().string();
-    ASSERT_TRUE(std::regex_match(name, match, std::regex(R"(launcher\.(-?\d+)\.dmp)"))) << name;
+    ASSERT_TRUE(testsupport::TextPattern(R"(launcher\.(-?[0-9]+)\.dmp)").Matches(name, match)) << name;
     const long stamp = std::stol(match[1]);
     EXPECT_GE(stamp, before);
     EXPECT_LE(stamp, after);
@@ -178,8 +178,8 @@ TEST_P(MiniDumperCrashTest, WritesADumpBesideTheExecutableAndExitsWithZero) {
     }
     // The debugger matched the executable by its build id.
     const std::string notes = RunCommand("readelf -n " + exe.string() + " 2>/dev/null");
-    std::smatch id;
-    if (std::regex_search(notes, id, std::regex(R"(Build ID: ([0-9a-f]+))"))) {
+    std::vector<std::string> id;
+    if (testsupport::TextPattern("Build ID: ([0-9a-f]+)").Search(notes, id)) {
         std::string upper = id[1];
         for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         std::string found = out;

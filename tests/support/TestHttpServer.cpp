@@ -26,13 +26,13 @@ RangeResult ParseRange(const std::string& header, size_t size, size_t& begin, si
     if (header.compare(0, prefix.size(), prefix) != 0) {
         return RangeResult::None;
     }
-    const std::string spec = header.substr(prefix.size());
-    const auto dash = spec.find('-');
-    if (dash == std::string::npos || spec.find(',') != std::string::npos) {
+    const std::string bounds = header.substr(prefix.size());
+    const auto dash = bounds.find('-');
+    if (dash == std::string::npos || bounds.find(',') != std::string::npos) {
         return RangeResult::None;
     }
-    const std::string first = spec.substr(0, dash);
-    const std::string last = spec.substr(dash + 1);
+    const std::string first = bounds.substr(0, dash);
+    const std::string last = bounds.substr(dash + 1);
     auto isNumber = [](const std::string& s) {
         return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
@@ -148,6 +148,13 @@ void TestHttpServer::Slow(const std::string& path, std::string body, size_t piec
     route.body = Shared(std::move(body));
     route.pieceBytes = std::max<size_t>(pieceBytes, 1);
     route.delay = delay;
+    SetRoute(path, std::move(route));
+}
+
+void TestHttpServer::ServeChunked(const std::string& path, std::string body) {
+    Route route;
+    route.kind = Kind::Chunked;
+    route.body = Shared(std::move(body));
     SetRoute(path, std::move(route));
 }
 
@@ -275,6 +282,19 @@ int TestHttpServer::Answer(const httplib::Request& request, httplib::Response& r
     case Kind::Drop:
     case Kind::Slow:
         return SendBody(request, response, route.body, route);
+    case Kind::Chunked: {
+        const auto body = route.body;
+        response.status = 200;
+        response.set_chunked_content_provider(kContentType, [body](size_t offset, httplib::DataSink& sink) {
+            if (offset >= body->size()) {
+                sink.done();
+                return true;
+            }
+            const size_t n = std::min<size_t>(64 * 1024, body->size() - offset);
+            return sink.write(body->data() + offset, n);
+        });
+        return 200;
+    }
     case Kind::Truncate:
     case Kind::Stall: {
         const auto body = route.body;

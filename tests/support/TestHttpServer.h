@@ -58,6 +58,9 @@ public:
     // Serves body (Range honoured) in pieces of pieceBytes with delay between.
     void Slow(const std::string& path, std::string body, size_t pieceBytes,
               std::chrono::milliseconds delay);
+    // Answers 200 with body in chunked encoding: no Content-Length, so the
+    // client learns the size only as the bytes arrive. Range ignored.
+    void ServeChunked(const std::string& path, std::string body);
     // When set, the path answers 200 with the whole body whatever Range asks.
     void SetIgnoreRange(const std::string& path, bool ignore);
     // Serves the files under folder at urlPrefix + their relative path
@@ -75,7 +78,7 @@ public:
     void Stop();
 
 private:
-    enum class Kind { Body, Redirect, Truncate, Stall, Drop, Slow };
+    enum class Kind { Body, Redirect, Truncate, Stall, Drop, Slow, Chunked };
     struct Route {
         Kind kind = Kind::Body;
         int status = 200;

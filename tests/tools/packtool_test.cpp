@@ -139,4 +139,57 @@ TEST_F(PackToolTest, FailuresExitWithTheirCodes) {
     EXPECT_EQ(Tool("make " + P("bad.dat") + " " + P("missing.dat") + " " + P("out.dat")).exitCode, 3);
 }
 
+// A pack made from files is the one the launcher reads and merges: blob k is
+// file k, and the merge patch between two made packs turns one into the
+// other byte for byte when blobs keep their sizes or are appended.
+TEST_F(PackToolTest, CreatedPacksAreReadAndMergedByTheLauncher) {
+    WriteFileBytes(dir / "a", "alpha");
+    WriteFileBytes(dir / "b", "");
+    WriteFileBytes(dir / "c", "gamma!");
+    WriteFileBytes(dir / "C", "GAMMA!");
+    WriteFileBytes(dir / "d", "delta");
+    const ToolRun create = Tool("create " + P("old.dat") + " " + P("a") + " " + P("b") + " " + P("c"));
+    ASSERT_EQ(create.exitCode, 0) << create.err;
+    EXPECT_NE(create.out.find("3 records, 11 data bytes"), std::string::npos) << create.out;
+    EXPECT_EQ(ReadFileBytes(dir / "old.dat"), "alphagamma!");
+    EXPECT_EQ(packtest::LoadRecords(dir / "old.dat.i"),
+              (std::vector<PackRecord>{{0, 5}, {5, 0}, {5, 6}}));
+    EXPECT_EQ(ReadFileBytes(dir / "old.dat.i").substr(0, kPackHeaderSize), std::string(kPackHeaderSize, '\0'));
+    EXPECT_EQ(Tool("verify " + P("old.dat")).exitCode, 0);
+
+    ASSERT_EQ(Tool("create " + P("new.dat") + " " + P("a") + " " + P("b") + " " + P("C") + " " + P("d")).exitCode, 0);
+    fs::create_directories(dir / "pkg");
+    ASSERT_EQ(Tool("make " + P("old.dat") + " " + P("new.dat") + " " + P("pkg/0.dat")).exitCode, 0);
+    fs::copy_file(dir / "old.dat", dir / "0.dat");
+    fs::copy_file(dir / "old.dat.i", dir / "0.dat.i");
+    ASSERT_EQ(Tool("apply " + P("pkg/0.dat.i") + " " + P("0.dat.i")).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "0.dat"), ReadFileBytes(dir / "new.dat"));
+    EXPECT_EQ(ReadFileBytes(dir / "0.dat.i"), ReadFileBytes(dir / "new.dat.i"));
+}
+
+TEST_F(PackToolTest, CreatedIndexOnlyNamesNoLocalData) {
+    WriteFileBytes(dir / "a", "1234");
+    WriteFileBytes(dir / "b", "123456789");
+    const ToolRun create = Tool("create --index-only " + P("res.i") + " " + P("a") + " " + P("b"));
+    ASSERT_EQ(create.exitCode, 0) << create.err;
+    EXPECT_NE(create.out.find("(index only)"), std::string::npos) << create.out;
+    EXPECT_EQ(packtest::LoadRecords(dir / "res.i"),
+              (std::vector<PackRecord>{{kNoLocalData, 4}, {kNoLocalData, 9}}));
+    EXPECT_FALSE(fs::exists(dir / "res"));
+}
+
+TEST_F(PackToolTest, CreateRefusesAMissingBlobAndLeavesNoPack) {
+    WriteFileBytes(dir / "a", "1234");
+    for (const std::string& args : {"create " + P("p.dat") + " " + P("a") + " " + P("missing"),
+                                    "create " + P("p.dat") + " " + P("a") + " " + P(".")}) {
+        const ToolRun run = Tool(args);
+        EXPECT_EQ(run.exitCode, 3) << args;
+        EXPECT_NE(run.err.find("cannot read the blob"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "p.dat")) << args;
+        EXPECT_FALSE(fs::exists(dir / "p.dat.i")) << args;
+    }
+    EXPECT_EQ(Tool("create " + P("p.dat")).exitCode, 2);
+    EXPECT_EQ(Tool("create --index-only " + P("p.i")).exitCode, 2);
+}
+
 }  // namespace

@@ -34,6 +34,13 @@ Commands:
       Prints an index as a table; --patch reads it as a patch index.
   verify PACK.dat
       Checks that every record of PACK.dat.i lies inside PACK.dat.
+  create PACK.dat BLOB...
+      Writes a new pack PACK.dat + PACK.dat.i holding the files BLOB... as
+      its blobs, back to back in the order given (record k is the k-th
+      file), with a header of zeros and the client fields zero.
+  create --index-only INDEX.i BLOB...
+      Writes only an index whose records name the blobs' sizes and no local
+      data (offset 0xFFFFFFFF), as for resources the game keeps elsewhere.
 
 Exit codes:
   0  success; for verify, every record lies inside the data file
@@ -52,7 +59,7 @@ int UsageError(const std::string& problem) {
     std::fprintf(stderr,
                  "packtool: %s\n"
                  "usage: packtool make|index-only OLD NEW PATCH | apply PATCH.i GAME.i | "
-                 "dump [--patch] INDEX | verify PACK.dat\n"
+                 "dump [--patch] INDEX | verify PACK.dat | create [--index-only] OUT BLOB...\n"
                  "run 'packtool help' for details and exit codes\n",
                  problem.c_str());
     return kExitUsage;
@@ -140,6 +147,12 @@ int RunPackTool(const std::vector<std::string>& args) {
     if (command == "verify") {
         if (rest.size() != 1) return UsageError("verify takes one data file path");
         return VerifyPack(rest[0]);
+    }
+    if (command == "create") {
+        const bool indexOnly = !rest.empty() && rest[0] == L"--index-only";
+        const std::size_t first = indexOnly ? 1 : 0;
+        if (rest.size() < first + 2) return UsageError("create takes an output and at least one blob");
+        return CreatePack(rest[first], indexOnly, {rest.begin() + static_cast<std::ptrdiff_t>(first) + 1, rest.end()});
     }
     return UsageError("unknown command '" + command + "'");
 }

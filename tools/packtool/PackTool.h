@@ -1,8 +1,9 @@
 #pragma once
 
-// The operator's pack tool: makes merge and index-only patches, tries them
-// on a copy of a game pack with the launcher's own merge, and inspects
-// indexes. Single-threaded; prints to standard output and standard error.
+// The operator's pack tool: makes packs from files, makes merge and
+// index-only patches, tries them on a copy of a game pack with the
+// launcher's own merge, and inspects indexes. Single-threaded; prints to
+// standard output and standard error.
 
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ int RunPackTool(const std::vector<std::string>& args);
 // The inspection commands (PackToolReports.cpp).
 int DumpIndex(const std::wstring& path, bool patchFormat);
 int VerifyPack(const std::wstring& dataPath);
+// The pack maker (PackCreate.cpp): a new pack, or with `indexOnly` an index
+// without data, from one file per blob.
+int CreatePack(const std::wstring& output, bool indexOnly, const std::vector<std::wstring>& blobs);
 
 // Prints "packtool: <text>" on standard error.
 void PrintError(const std::wstring& text);

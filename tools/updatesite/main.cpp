@@ -1,0 +1,118 @@
+// updatesite: serves an update site's folder on 127.0.0.1 until it is told
+// to stop (Ctrl+C, SIGTERM) or, with --until-pid, until that process ends.
+//
+//   updatesite --root DIR [--port N] [--rate BYTES_PER_SECOND] [--log FILE]
+//              [--port-file FILE] [--until-pid PID]
+//
+// Exit codes: 0 after a clean stop, 1 when serving could not start, 2 usage.
+
+#include "tools/updatesite/UpdateSite.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace {
+
+void Usage(std::FILE* to) {
+    std::fputs("usage: updatesite --root DIR [--port N] [--rate BYTES_PER_SECOND] [--log FILE]\n"
+               "                  [--port-file FILE] [--until-pid PID]\n"
+               "Serves DIR on 127.0.0.1 (Range answers, a request log, an optional rate limit)\n"
+               "until Ctrl+C, SIGTERM or the end of process PID.\n",
+               to);
+}
+
+bool ParseNumber(const char* text, unsigned long long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && text[0] != '-';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    UpdateSiteOptions options;
+    std::string portFile;
+    unsigned long long untilPid = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            Usage(stdout);
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "updatesite: %s needs a value\n", arg.c_str());
+            return 2;
+        }
+        const char* value = argv[++i];
+        unsigned long long number = 0;
+        if (arg == "--root") {
+            options.root = value;
+        } else if (arg == "--log") {
+            options.logPath = value;
+        } else if (arg == "--port-file") {
+            portFile = value;
+        } else if (arg == "--port" && ParseNumber(value, number) && number <= 65535) {
+            options.port = static_cast<int>(number);
+        } else if (arg == "--rate" && ParseNumber(value, number)) {
+            options.bytesPerSecond = number;
+        } else if (arg == "--until-pid" && ParseNumber(value, number) && number > 0) {
+            untilPid = number;
+        } else {
+            std::fprintf(stderr, "updatesite: bad argument %s %s\n", arg.c_str(), value);
+            return 2;
+        }
+    }
+    if (options.root.empty()) {
+        Usage(stderr);
+        return 2;
+    }
+
+    // Signals are taken from a descriptor, so they are blocked before any
+    // thread starts and every thread inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+
+    int pidFd = -1;
+    if (untilPid != 0) {
+        pidFd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(untilPid), 0));
+        if (pidFd < 0) {
+            std::fprintf(stderr, "updatesite: no process %llu\n", untilPid);
+            return 1;
+        }
+    }
+
+    UpdateSite site(options);
+    std::string failure;
+    if (!site.Start(failure)) {
+        std::fprintf(stderr, "updatesite: %s\n", failure.c_str());
+        return 1;
+    }
+    if (!portFile.empty()) {
+        // Written whole under another name first, so a reader never sees half a number.
+        const std::string partial = portFile + ".partial";
+        std::ofstream(partial) << site.Port() << '\n';
+        std::rename(partial.c_str(), portFile.c_str());
+    }
+    std::printf("updatesite: serving %s on http://127.0.0.1:%d/\n", options.root.c_str(), site.Port());
+    std::fflush(stdout);
+
+    pollfd waits[2] = {{signalFd, POLLIN, 0}, {pidFd, POLLIN, 0}};
+    while (poll(waits, pidFd >= 0 ? 2 : 1, -1) < 0 && errno == EINTR) {
+    }
+    site.Stop();
+    return 0;
+}
