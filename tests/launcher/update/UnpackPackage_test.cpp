@@ -122,7 +122,7 @@ TEST(UnpackPackageTest, ManyEntriesStoredAndDeflatedComeOutWhole) {
         }
         want.emplace_back(name, data);
     }
-    entries.push_back({"d0/f1", "the later entry of a name wins"});
+    entries.push_back({"d1/f1", "the later entry of a name wins"});
     want[1].second = "the later entry of a name wins";
     ASSERT_TRUE(ziptest::WriteZip((dir / "3.upd").string(), entries));
     ASSERT_TRUE(UnpackPackage((dir / "3").wstring(), false));
