@@ -13,6 +13,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kReceiveBufferBytes = 256 * 1024;
+constexpr int kPollMilliseconds = 100;
 // Speed is measured over the last kSpeedSamples × kSpeedStep.
 constexpr std::size_t kSpeedSamples = 12;
 constexpr Clock::duration kSpeedStep = std::chrono::milliseconds(250);
@@ -146,16 +147,51 @@ HttpSession::HttpSession(CancelToken& cancel, const FetchLimits& limits) : cance
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     curl_ = curl_easy_init();
+    multi_ = curl_multi_init();
 }
 
 HttpSession::~HttpSession() {
     if (curl_) curl_easy_cleanup(static_cast<CURL*>(curl_));
+    if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+}
+
+int HttpSession::Perform(Transfer& transfer) {
+    CURLM* multi = static_cast<CURLM*>(multi_);
+    if (curl_multi_add_handle(multi, transfer.curl) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode code = CURLE_OK;
+    int running = 1;
+    for (;;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                if (message->msg == CURLMSG_DONE) code = message->data.result;
+            }
+            break;
+        }
+        // Woken by the socket or after kPollTime at the latest, so a cancel
+        // ends even a silent transfer promptly.
+        if (cancel_.IsCancelled()) {
+            transfer.cancelled = true;
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, kPollMilliseconds, nullptr) != CURLM_OK) {
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi, transfer.curl);
+    return static_cast<int>(code);
 }
 
 HttpResult HttpSession::Get(const std::string& url, std::uint64_t from, BodySink& sink) {
     HttpResult result;
     CURL* curl = static_cast<CURL*>(curl_);
-    if (!curl) {
+    if (!curl || !multi_) {
         result.failure = "libcurl cannot start";
         return result;
     }
@@ -195,7 +231,7 @@ HttpResult HttpSession::Get(const std::string& url, std::uint64_t from, BodySink
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const auto code = static_cast<CURLcode>(Perform(transfer));
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
     // An answer without a body never reached the write callback.
     if (code == CURLE_OK && !transfer.accepted) transfer.Accept();

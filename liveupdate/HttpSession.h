@@ -4,9 +4,9 @@
 // protocol: http and https only (redirects too), certificates verified, the
 // connect timeout, the stall limit, redirects bounded, only 200 counted (or
 // 206 starting exactly at the byte asked for). Cancel aborts a running
-// transfer: libcurl's progress callback, called at least once a second even
-// while nothing arrives, checks the token. Thread: the fetching thread only,
-// except CurrentSpeed.
+// transfer within a tenth of a second: the transfer loop wakes at least that
+// often, arriving bytes or not, and checks the token. Thread: the fetching
+// thread only, except CurrentSpeed.
 
 #include <atomic>
 #include <chrono>
@@ -53,9 +53,12 @@ public:
 
 private:
     struct Transfer;  // one Get's state, reached from libcurl's callbacks
+    // Runs the transfer to its end, its cancel or its stall; libcurl's code.
+    int Perform(Transfer& transfer);
 
     CancelToken& cancel_;
     FetchLimits limits_;
-    void* curl_ = nullptr;  // the libcurl easy handle, kept for its connections
+    void* curl_ = nullptr;   // the libcurl easy handle
+    void* multi_ = nullptr;  // the libcurl multi handle that runs it, keeping the connections
     std::atomic<std::int32_t> speed_{0};
 };

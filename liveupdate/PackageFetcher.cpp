@@ -28,6 +28,10 @@ std::string SpeedText(std::uint64_t bytes, double seconds) {
     return text;
 }
 
+std::string Count(std::size_t n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 std::string BytesAt(std::uint64_t present, std::uint64_t size) {
     return std::to_string(present) + " of " + std::to_string(size) + " bytes";
 }
@@ -109,7 +113,7 @@ std::string PackageFetcher::State::Attempt(const std::string& url, const Package
     }
     const Sha256Digest digest = file.Digest();
     if (digest != source.sha256) {
-        cause = "SHA-256 is " + HexOf(digest) + ", the manifest says " + HexOf(source.sha256) +
+        cause = "SHA-256 differs: got " + HexOf(digest) + ", the manifest says " + HexOf(source.sha256) +
                 "; the partial file is deleted";
         file.Delete();
         return cause;
@@ -202,8 +206,12 @@ bool PackageFetcher::FetchPackage(const PackageSource& source, const fs::path& p
             }
         }
     }
-    failure = "every URL failed (" + std::to_string(source.urls.size()) + " URLs, " + std::to_string(attempts) +
-              " attempts each); last: " + last;
+    if (source.urls.size() == 1 && attempts == 1) {
+        failure = last;
+    } else {
+        failure = "every URL failed (" + Count(source.urls.size(), "URL") + ", " + Count(static_cast<std::size_t>(attempts), "attempt") +
+                  (source.urls.size() > 1 ? " each" : "") + "); last: " + last;
+    }
     return false;
 }
 

@@ -54,7 +54,8 @@ public:
     PackageFetcher& operator=(const PackageFetcher&) = delete;
 
     // One attempt at the whole body of `url`; fails when it is longer than
-    // `maxBytes` (the manifest and its signature). The caller paces retries.
+    // `maxBytes` (the manifest and its signature). The caller paces retries
+    // and logs the outcome; `failure` starts with the URL.
     bool FetchSmall(const std::string& url, std::size_t maxBytes, std::string& body, std::string& failure);
 
     // Brings `partial` to exactly the package's bytes: resumed with Range

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -17,9 +18,8 @@ std::string ErrnoText() { return std::strerror(errno); }
 }  // namespace
 
 PackageFile::PackageFile(fs::path path, std::uint64_t size, const FetchProgressFn& progress)
-    : path_(std::move(path)), size_(size), progress_(progress), buffer_(new unsigned char[kBufferBytes]) {
-    crypto_hash_sha256_init(&hash_);
-    diskHash_ = hash_;
+    : path_(std::move(path)), size_(size), progress_(progress) {
+    block_ = hash_.Block();
 }
 
 PackageFile::~PackageFile() {
@@ -41,35 +41,34 @@ bool PackageFile::Open(std::string& failure) {
         Delete();
         return false;
     }
-    crypto_hash_sha256_init(&hash_);
-    buffered_ = 0;
-    onDisk_ = 0;
-    if (static_cast<std::uint64_t>(info.st_size) > size_ && ::ftruncate(fd_, 0) != 0) {
+    Empty();
+    const bool tooLong = static_cast<std::uint64_t>(info.st_size) > size_;
+    if (tooLong && ::ftruncate(fd_, 0) != 0) {
         failure = "cannot empty " + PathText(path_) + ": " + ErrnoText();
         Delete();
         return false;
     }
-    const std::uint64_t held = static_cast<std::uint64_t>(info.st_size) > size_ ? 0 : info.st_size;
+    const std::uint64_t held = tooLong ? 0 : static_cast<std::uint64_t>(info.st_size);
     while (onDisk_ < held) {
-        const ssize_t got = ::pread(fd_, buffer_.get(), kBufferBytes, static_cast<off_t>(onDisk_));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(held - onDisk_, HashPipeline::kBlockBytes));
+        const ssize_t got = ::pread(fd_, block_, want, static_cast<off_t>(onDisk_));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             failure = "cannot read " + PathText(path_) + ": " + (got < 0 ? ErrnoText() : "it shrank");
             Delete();
             return false;
         }
-        crypto_hash_sha256_update(&hash_, buffer_.get(), static_cast<unsigned long long>(got));
+        hash_.Submit(static_cast<std::size_t>(got));
+        block_ = hash_.Block();
         onDisk_ += static_cast<std::uint64_t>(got);
     }
-    diskHash_ = hash_;
-    present_ = onDisk_;
     return true;
 }
 
-Sha256Digest PackageFile::Digest() const {
-    crypto_hash_sha256_state copy = hash_;
+Sha256Digest PackageFile::Digest() {
+    crypto_hash_sha256_state state = hash_.Wait();
     Sha256Digest digest{};
-    crypto_hash_sha256_final(&copy, digest.data());
+    crypto_hash_sha256_final(&state, digest.data());
     return digest;
 }
 
@@ -80,103 +79,85 @@ void PackageFile::StartAttempt() {
 
 bool PackageFile::Begin(bool fromStart, std::int64_t total, std::string& failure) {
     if (total >= 0 && static_cast<std::uint64_t>(total) != size_) {
-        failure = "the server's file has " + std::to_string(total) + " bytes, the package " + std::to_string(size_);
+        failure = "the server's file has " + std::to_string(total) + " bytes, " +
+                  (static_cast<std::uint64_t>(total) > size_ ? "more" : "fewer") + " than the package's " +
+                  std::to_string(size_);
         // A range of the wrong file may be what the partial file holds.
         discard_ = !fromStart;
         return false;
     }
-    if (!fromStart || present_ == 0) return true;
+    if (!fromStart || Present() == 0) return true;
     restarted_ = true;
+    Empty();
     if (::ftruncate(fd_, 0) != 0) {
         failure = "cannot empty " + PathText(path_) + ": " + ErrnoText();
         discard_ = true;
         return false;
     }
-    ForgetBytes();
+    Report();
     return true;
 }
 
 bool PackageFile::Take(const unsigned char* data, std::size_t size, std::string& failure) {
-    if (size > size_ - present_) {
+    if (size > size_ - Present()) {
         failure = "the server sent more than the package's " + std::to_string(size_) + " bytes";
         discard_ = true;
         return false;
     }
-    if (buffered_ + size > kBufferBytes && !Flush(failure)) return false;
-    crypto_hash_sha256_update(&hash_, data, size);
-    present_ += size;
-    if (size >= kBufferBytes) {
-        // Larger than the buffer: straight to the file (buffer is empty).
-        if (!WriteAt(data, size, failure)) {
-            CutBack();
-            return false;
-        }
-        onDisk_ += size;
-        diskHash_ = hash_;
-    } else {
-        std::memcpy(buffer_.get() + buffered_, data, size);
-        buffered_ += size;
+    while (size > 0) {
+        const std::size_t n = std::min(size, HashPipeline::kBlockBytes - filled_);
+        std::memcpy(block_ + filled_, data, n);
+        filled_ += n;
+        data += n;
+        size -= n;
+        if (filled_ == HashPipeline::kBlockBytes && !WriteBlock(failure)) return false;
     }
     Report();
     return true;
 }
 
-bool PackageFile::Flush(std::string& failure) {
-    if (buffered_ == 0) return true;
-    if (!WriteAt(buffer_.get(), buffered_, failure)) {
-        CutBack();
-        return false;
-    }
-    onDisk_ += buffered_;
-    buffered_ = 0;
-    diskHash_ = hash_;
-    return true;
-}
+bool PackageFile::Flush(std::string& failure) { return filled_ == 0 || WriteBlock(failure); }
 
-bool PackageFile::WriteAt(const unsigned char* data, std::size_t size, std::string& failure) {
+bool PackageFile::WriteBlock(std::string& failure) {
+    const unsigned char* data = block_;
+    std::size_t left = filled_;
     std::uint64_t at = onDisk_;
-    while (size > 0) {
-        const ssize_t put = ::pwrite(fd_, data, size, static_cast<off_t>(at));
+    while (left > 0) {
+        const ssize_t put = ::pwrite(fd_, data, left, static_cast<off_t>(at));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             failure = "cannot write " + PathText(path_) + ": " + (put < 0 ? ErrnoText() : "nothing written");
+            // Back to the bytes hashed; a file whose end is unknown goes.
+            filled_ = 0;
+            if (::ftruncate(fd_, static_cast<off_t>(onDisk_)) != 0) Delete();
+            Report();
             return false;
         }
         data += put;
-        size -= static_cast<std::size_t>(put);
+        left -= static_cast<std::size_t>(put);
         at += static_cast<std::uint64_t>(put);
     }
+    hash_.Submit(filled_);
+    onDisk_ += filled_;
+    filled_ = 0;
+    block_ = hash_.Block();
     return true;
 }
 
-void PackageFile::CutBack() {
-    if (::ftruncate(fd_, static_cast<off_t>(onDisk_)) != 0) {
-        // The file's end is unknown: nothing on it can be trusted.
-        Delete();
-        return;
-    }
-    hash_ = diskHash_;
-    buffered_ = 0;
-    present_ = onDisk_;
-    Report();
-}
-
-void PackageFile::ForgetBytes() {
-    crypto_hash_sha256_init(&hash_);
-    diskHash_ = hash_;
-    buffered_ = 0;
+void PackageFile::Empty() {
+    hash_.Restart();
+    filled_ = 0;
     onDisk_ = 0;
-    present_ = 0;
-    Report();
 }
 
 void PackageFile::Delete() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     ::unlink(path_.c_str());
-    ForgetBytes();
+    Empty();
+    Report();
 }
 
 void PackageFile::Report() const {
-    if (progress_) progress_(present_);
+    if (progress_) progress_(Present());
 }

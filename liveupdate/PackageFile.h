@@ -1,24 +1,20 @@
 #pragma once
 
-// The partial file of one package while it downloads. Bytes are hashed as
-// they arrive and reach the file through a bounded buffer, so the digest
-// always covers exactly the bytes present and memory stays flat. A write
-// that fails cuts the file back to what is hashed. Thread: the fetching
-// thread only.
-
-#include <sodium.h>
+// The partial file of one package while it downloads. Bytes arriving fill
+// the blocks of a HashPipeline; each full block is written to the file and
+// then hashed on the pipeline's thread, so the digest covers exactly the
+// bytes written and memory stays flat. A write that fails cuts the file
+// back to the last whole block. Thread: the fetching thread only.
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 
+#include "liveupdate/HashPipeline.h"
 #include "liveupdate/HttpSession.h"
 
 class PackageFile : public BodySink {
 public:
-    static constexpr std::size_t kBufferBytes = 1 << 20;
-
     // `progress` (may be empty) hears the bytes present after each change.
     PackageFile(std::filesystem::path path, std::uint64_t size, const FetchProgressFn& progress);
     ~PackageFile() override;
@@ -30,15 +26,16 @@ public:
     bool Open(std::string& failure);
     bool IsOpen() const { return fd_ >= 0; }
 
-    // Bytes hashed: on disk or in the buffer.
-    std::uint64_t Present() const { return present_; }
-    // The SHA-256 of the bytes present.
-    Sha256Digest Digest() const;
+    // Bytes taken: written, or waiting in the current block.
+    std::uint64_t Present() const { return onDisk_ + filled_; }
+    // The SHA-256 of the bytes written; call after Flush.
+    Sha256Digest Digest();
 
     bool Begin(bool fromStart, std::int64_t total, std::string& failure) override;
     bool Take(const unsigned char* data, std::size_t size, std::string& failure) override;
 
-    // Writes out the buffer; false (with the file cut back) on a write error.
+    // Writes out the current block; false (with the file cut back) on a
+    // write error.
     bool Flush(std::string& failure);
     // Closes and removes the file; Open starts again from byte 0.
     void Delete();
@@ -53,22 +50,18 @@ public:
     void StartAttempt();
 
 private:
-    bool WriteAt(const unsigned char* data, std::size_t size, std::string& failure);
-    void CutBack();
-    // Back to no bytes at all: an empty hash, nothing buffered or written.
-    void ForgetBytes();
+    bool WriteBlock(std::string& failure);
+    void Empty();
     void Report() const;
 
     std::filesystem::path path_;
     std::uint64_t size_;
     const FetchProgressFn& progress_;
     int fd_ = -1;
-    std::unique_ptr<unsigned char[]> buffer_;
-    std::size_t buffered_ = 0;
+    HashPipeline hash_;
+    unsigned char* block_ = nullptr;  // the pipeline's block being filled
+    std::size_t filled_ = 0;
     std::uint64_t onDisk_ = 0;
-    std::uint64_t present_ = 0;
-    crypto_hash_sha256_state hash_{};
-    crypto_hash_sha256_state diskHash_{};  // the hash of the bytes on disk
     bool discard_ = false;
     bool restarted_ = false;
 };

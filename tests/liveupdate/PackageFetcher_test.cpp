@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <atomic>
 #include <thread>
 
 #include "liveupdate/CancelToken.h"
@@ -147,10 +148,10 @@ TEST_F(PackageFetcherTest, BadServerFailsItsAttemptsAndTheMirrorDelivers) {
          "HTTP status 404"},
         {"other bytes of the same size",
          [](TestHttpServer& s, const std::string& b) { s.Serve("/p.upd", 200, PackageBytes(b.size(), 9)); },
-         "SHA-256 is "},
+         "SHA-256 differs: got "},
         {"longer file announced",
          [](TestHttpServer& s, const std::string& b) { s.Serve("/p.upd", 200, b + "tail"); },
-         "the server's file has 200004 bytes, the package 200000"},
+         "the server's file has 200004 bytes, more than the package's 200000"},
         {"more than the size, length unannounced",
          [](TestHttpServer& s, const std::string& b) { s.ServeChunked("/p.upd", b + "tail"); },
          "the server sent more than the package's 200000 bytes"},
@@ -258,6 +259,27 @@ TEST_F(PackageFetcherTest, SmallFetchCountsOnlyStatus200) {
         EXPECT_NE(failure.find("HTTP status"), std::string::npos) << failure;
         EXPECT_NE(failure.find(server.Url(path)), std::string::npos) << failure;
     }
+}
+
+TEST_F(PackageFetcherTest, SpeedIsMeasuredWhileBytesArrive) {
+    const std::string bytes = PackageBytes(400'000);
+    server.Slow("/p.upd", bytes, 20'000, 50ms);
+    std::atomic<bool> done{false};
+    std::string failure;
+    bool ok = false;
+    std::thread fetching([&] {
+        ok = Fetch(SourceOf(bytes, {server.Url("/p.upd")}), failure);
+        done = true;
+    });
+    std::int32_t fastest = 0;
+    while (!done) {
+        fastest = std::max(fastest, fetcher.CurrentSpeed());
+        std::this_thread::sleep_for(20ms);  // sampling, not synchronisation
+    }
+    fetching.join();
+    EXPECT_TRUE(ok) << failure;
+    EXPECT_GT(fastest, 0);
+    EXPECT_EQ(fetcher.CurrentSpeed(), 0);
 }
 
 struct CancelRow {

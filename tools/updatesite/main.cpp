@@ -1,11 +1,15 @@
 // updatesite: serves an update site's folder on 127.0.0.1 until it is told
-// to stop (Ctrl+C, SIGTERM) or, with --until-pid, until that process ends.
+// to stop (Ctrl+C, SIGTERM), or, with --until-pid, until that process ends,
+// or, given a command after "--", until that command and every process it
+// leaves behind have ended.
 //
 //   updatesite --root DIR [--port N] [--rate BYTES_PER_SECOND] [--log FILE]
-//              [--port-file FILE] [--until-pid PID]
+//              [--port-file FILE] [--until-pid PID] [-- COMMAND [ARG...]]
 //
-// Exit codes: 0 after a clean stop, 1 when serving could not start, 2 usage.
+// Exit codes: 0 after a clean stop (with a command: the command's exit
+// code), 1 when serving could not start, 2 usage.
 
+#include "tools/updatesite/ChildSession.h"
 #include "tools/updatesite/UpdateSite.h"
 
 #include <poll.h>
@@ -14,19 +18,25 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 void Usage(std::FILE* to) {
     std::fputs("usage: updatesite --root DIR [--port N] [--rate BYTES_PER_SECOND] [--log FILE]\n"
-               "                  [--port-file FILE] [--until-pid PID]\n"
+               "                  [--port-file FILE] [--until-pid PID] [-- COMMAND [ARG...]]\n"
                "Serves DIR on 127.0.0.1 (Range answers, a request log, an optional rate limit)\n"
-               "until Ctrl+C, SIGTERM or the end of process PID.\n",
+               "until Ctrl+C, SIGTERM or the end of process PID. Given a COMMAND, runs it with\n"
+               "UPDATESITE_URL=http://127.0.0.1:<port>/ in its environment and serves until it\n"
+               "and every process it leaves behind have ended; Ctrl+C and SIGTERM reach them\n"
+               "(a second one kills them), and the exit code is the command's.\n",
                to);
 }
 
@@ -43,8 +53,17 @@ int main(int argc, char** argv) {
     UpdateSiteOptions options;
     std::string portFile;
     unsigned long long untilPid = 0;
+    std::vector<std::string> command;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--") {
+            command.assign(argv + i + 1, argv + argc);
+            if (command.empty()) {
+                std::fprintf(stderr, "updatesite: -- needs a command\n");
+                return 2;
+            }
+            break;
+        }
         if (arg == "--help" || arg == "-h") {
             Usage(stdout);
             return 0;
@@ -83,6 +102,7 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    if (!command.empty()) sigaddset(&signals, SIGCHLD);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
 
@@ -110,9 +130,40 @@ int main(int argc, char** argv) {
     std::printf("updatesite: serving %s on http://127.0.0.1:%d/\n", options.root.c_str(), site.Port());
     std::fflush(stdout);
 
+    ChildSession session;
+    if (!command.empty()) {
+        const std::string url = "UPDATESITE_URL=http://127.0.0.1:" + std::to_string(site.Port()) + "/";
+        if (!session.Start(command, {url}, signals, failure)) {
+            std::fprintf(stderr, "updatesite: %s\n", failure.c_str());
+            return 1;
+        }
+    }
+
+    int stopRequests = 0;
     pollfd waits[2] = {{signalFd, POLLIN, 0}, {pidFd, POLLIN, 0}};
-    while (poll(waits, pidFd >= 0 ? 2 : 1, -1) < 0 && errno == EINTR) {
+    for (;;) {
+        if (poll(waits, pidFd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (pidFd >= 0 && (waits[1].revents & POLLIN)) break;
+        signalfd_siginfo info{};
+        if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+        if (command.empty()) break;
+        if (info.ssi_signo == SIGCHLD) {
+            if (session.ReapEnded()) break;
+            continue;
+        }
+        // The command ends the orderly way first; a second request kills
+        // what is left. A Ctrl+C from the terminal has reached the
+        // terminal's process group already.
+        const bool fromTerminal = info.ssi_signo == SIGINT && info.ssi_code == SI_KERNEL;
+        if (++stopRequests == 1) {
+            session.Signal(static_cast<int>(info.ssi_signo), fromTerminal);
+        } else {
+            session.Signal(SIGKILL, false);
+        }
     }
     site.Stop();
-    return 0;
+    return command.empty() ? 0 : std::max(session.ExitCode(), 0);
 }

@@ -1,19 +1,54 @@
 // updatetool verify: a served manifest and every package on every mirror,
 // checked the way the launcher checks them.
 
-#include <curl/curl.h>
-
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <set>
+#include <system_error>
 
+#include "liveupdate/CancelToken.h"
 #include "liveupdate/ManifestCheck.h"
+#include "liveupdate/PackageFetcher.h"
+#include "liveupdate/UpdateLog.h"
 #include "liveupdate/UpdatePlan.h"
-#include "tools/updatetool/HttpFetcher.h"
 #include "tools/updatetool/UpdateTool.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+// A private folder under the system's temp folder for the packages while
+// they are checked (and the fetcher's log), removed with its contents.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::error_code error;
+        std::string pattern = (fs::temp_directory_path(error) / "updatetool-verify-XXXXXX").string();
+        if (!error && ::mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code error;
+        if (!path_.empty()) fs::remove_all(path_, error);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Verify reports what each server does on its first try: a retry would
+// hide a flaky mirror and fetch a wrong package twice.
+FetchLimits VerifyLimits() {
+    FetchLimits limits;
+    limits.attemptsPerUrl = 1;
+    return limits;
+}
 
 constexpr const char* kUsage = R"(Usage: updatetool verify MANIFEST-URL --key update.pub [options]
 
@@ -104,9 +139,11 @@ int CheckPlans(const VerifyOptions& o, const PublishedManifest& m) {
     return failures;
 }
 
-int CheckPackages(HttpFetcher& fetcher, const std::string& url, const PublishedManifest& m) {
+int CheckPackages(PackageFetcher& fetcher, const fs::path& scratch, const std::string& url,
+                  const PublishedManifest& m) {
     std::vector<std::string> bases{ManifestFolder(url)};
     bases.insert(bases.end(), m.mirrors.begin(), m.mirrors.end());
+    const fs::path partial = scratch / "package";
     int failures = 0;
     for (const PublishedStage& stage : m.stages) {
         for (const PublishedPackage& p : stage.packages) {
@@ -114,20 +151,21 @@ int CheckPackages(HttpFetcher& fetcher, const std::string& url, const PublishedM
                         static_cast<unsigned long long>(p.size), stage.isLauncher ? "launcher" : "data",
                         stage.from.c_str(), stage.to.c_str());
             for (const std::string& base : bases) {
-                Sha256Digest digest{};
-                std::uint64_t received = 0;
+                // Each URL on its own, so every mirror is checked.
+                const PackageSource source{{base + p.name}, p.size, p.sha256};
                 std::string why;
-                bool ok = fetcher.FetchHashed(base + p.name, p.size, digest, received, why);
-                if (ok && received != p.size) {
-                    why = "got " + std::to_string(received) + " bytes";
-                    ok = false;
-                } else if (ok && digest != p.sha256) {
-                    why = "SHA-256 differs: " + HexOf(digest);
-                    ok = false;
+                const auto start = std::chrono::steady_clock::now();
+                const bool ok = fetcher.FetchPackage(source, partial, nullptr, why);
+                const double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                std::error_code error;
+                fs::remove(partial, error);
+                if (ok) {
+                    std::printf("  ok     %s (%.2f s)\n", source.urls[0].c_str(), seconds);
+                } else {
+                    std::printf("  FAILED %s\n", why.c_str());
+                    ++failures;
                 }
-                std::printf("  %s %s%s%s\n", ok ? "ok    " : "FAILED", (base + p.name).c_str(), ok ? "" : ": ",
-                            why.c_str());
-                failures += ok ? 0 : 1;
             }
         }
     }
@@ -138,14 +176,16 @@ int Verify(const VerifyOptions& o) {
     PublicKey key{};
     std::string failure;
     if (!LoadPublicKey(o.keyFile, key, failure)) return Fail(failure);
-    HttpFetcher fetcher;
+    ScratchFolder scratch;
+    if (scratch.Path().empty()) return Fail("cannot make a temporary folder for the packages");
+    UpdateLog log(scratch.Path());
+    CancelToken cancel;  // never cancelled: the operator stops the tool with ^C
+    PackageFetcher fetcher(log, cancel, VerifyLimits());
     std::string manifestBytes;
     std::string sigText;
-    if (!fetcher.Fetch(o.url, kMaxManifestBytes, manifestBytes, failure)) {
-        return Fail("manifest " + o.url + ": " + failure);
-    }
-    if (!fetcher.Fetch(o.url + ".sig", kMaxSignatureBytes, sigText, failure)) {
-        return Fail("signature " + o.url + ".sig: " + failure);
+    if (!fetcher.FetchSmall(o.url, kMaxManifestBytes, manifestBytes, failure)) return Fail("manifest " + failure);
+    if (!fetcher.FetchSmall(o.url + ".sig", kMaxSignatureBytes, sigText, failure)) {
+        return Fail("signature " + failure);
     }
     std::printf("manifest %s: %zu bytes\n", o.url.c_str(), manifestBytes.size());
     PublishedManifest m;
@@ -164,7 +204,7 @@ int Verify(const VerifyOptions& o) {
         ++failures;
     }
     failures += CheckPlans(o, m);
-    if (o.packages) failures += CheckPackages(fetcher, o.url, m);
+    if (o.packages) failures += CheckPackages(fetcher, scratch.Path(), o.url, m);
     if (failures > 0) return Fail("checks failed: " + std::to_string(failures) + " (see FAILED above)");
     std::printf("all checks passed\n");
     return kExitOk;
@@ -178,8 +218,5 @@ int RunVerify(const std::vector<std::string>& args) {
     }
     VerifyOptions options;
     if (const int rc = ParseArgs(args, options); rc != kExitOk) return rc;
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int rc = Verify(options);
-    curl_global_cleanup();
-    return rc;
+    return Verify(options);
 }

@@ -1,0 +1,53 @@
+#pragma once
+
+// SHA-256 of a byte stream, computed on a thread of its own so hashing
+// overlaps receiving and writing (hashing is the slowest step of a
+// download). The caller fills fixed blocks in order and hands each over;
+// memory stays at kBlocks × kBlockBytes whatever the stream's length, and
+// the caller waits only when every block is still queued for hashing.
+// Thread: one caller thread; the hashing thread is internal. When that
+// thread cannot start, blocks are hashed as they are handed over.
+
+#include <sodium.h>
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class HashPipeline {
+public:
+    static constexpr std::size_t kBlocks = 4;
+    static constexpr std::size_t kBlockBytes = 256 * 1024;
+
+    HashPipeline();
+    ~HashPipeline();
+    HashPipeline(const HashPipeline&) = delete;
+    HashPipeline& operator=(const HashPipeline&) = delete;
+
+    // The block to fill next (kBlockBytes long); the same block until it is
+    // submitted. Waits while every block is queued.
+    unsigned char* Block();
+    // Queues the first `size` bytes of Block() for hashing.
+    void Submit(std::size_t size);
+    // Waits until everything submitted is hashed; the state over it.
+    crypto_hash_sha256_state Wait();
+    // Waits, then starts again from an empty stream.
+    void Restart();
+
+private:
+    void Hash(std::size_t block);
+    void Work();
+
+    std::unique_ptr<unsigned char[]> memory_;
+    std::size_t sizes_[kBlocks] = {};
+    crypto_hash_sha256_state state_{};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t submitted_ = 0;  // blocks handed over, ever
+    std::uint64_t hashed_ = 0;     // of which hashed
+    bool stopping_ = false;
+    std::thread worker_;
+};
