@@ -12,6 +12,7 @@ namespace platform {
 namespace {
 
 const char* gActiveName = "headless";
+bool gWebViewsOff = false;
 
 bool DisplayNamed() {
     const char* x11 = std::getenv("DISPLAY");
@@ -23,6 +24,8 @@ bool DisplayNamed() {
 
 const char* StartWindowBackend(BackendChoice choice, int argc, char** argv) {
     InitUiThread();
+    const char* noWebView = std::getenv("LAUNCHER_NO_WEBVIEW");
+    gWebViewsOff = noWebView && std::string_view(noWebView) == "1";
     // wx's own diagnostics go to standard error, never to dialogs: a failed
     // display probe or a page that does not load must not pop up a box.
     // wx owns the active target and deletes it when it cleans up.
@@ -55,5 +58,7 @@ void StopWindowBackend() {
 const char* ActiveBackendName() { return gActiveName; }
 
 bool DesktopBackendActive() { return std::string_view(gActiveName) == "desktop"; }
+
+bool WebViewsEnabled() { return DesktopBackendActive() && !gWebViewsOff; }
 
 }  // namespace platform

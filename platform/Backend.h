@@ -18,5 +18,9 @@ void StopWindowBackend();
 
 const char* ActiveBackendName();
 bool DesktopBackendActive();
+// Whether web panels get a real web view: on the desktop, unless the
+// environment sets LAUNCHER_NO_WEBVIEW=1 (measuring the launcher's own start
+// and memory without browser processes); read when the backend starts.
+bool WebViewsEnabled();
 
 }  // namespace platform

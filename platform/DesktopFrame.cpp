@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 
+#include "platform/FirstFrame.h"
 #include "platform/Input.h"
 #include "platform/PaintTarget.h"
 #include "platform/Window.h"
@@ -54,6 +55,7 @@ void DesktopFrame::OnPaint(wxPaintEvent&) {
     target.update = box.IsEmpty() ? RECT{0, 0, GetClientSize().x, GetClientSize().y}
                                   : RECT{box.x, box.y, box.x + box.width, box.y + box.height};
     SendMessageW(hwnd_, WM_PAINT, reinterpret_cast<WPARAM>(&target), 0);
+    MarkFirstFrame();
 }
 
 void DesktopFrame::OnMouse(wxMouseEvent& event) {

@@ -32,9 +32,10 @@ private:
     std::wstring location_;
 };
 
-// On a desktop the control hosts a real web view; headless, the recorder.
+// On a desktop the control hosts a real web view; headless (or with web
+// views switched off), the recorder, and the panel shows the skin's background.
 IEmbeddedBrowser* MakeDefaultBrowser(CActiveXUI&) {
-    if (platform::DesktopBackendActive()) return new CWebViewBrowser();
+    if (platform::WebViewsEnabled()) return new CWebViewBrowser();
     return new HeadlessBrowser();
 }
 

@@ -32,7 +32,7 @@ TEST(DesktopMessageBoxTest, BoxFromAWorkerAppearsCentredWithItsCaptionAndOkRetur
                     placed = true;
                 }
                 // No window manager gives it focus: the player's click would.
-                testsupport::Capture("xdotool windowfocus " + id + " sleep 0.2 key Return");
+                testsupport::Capture("xdotool windowfocus --sync " + id + " key Return");
                 pressed = true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -103,6 +103,52 @@ TEST(UnpackPackageTest, EntryShorterThanItClaimsFailsWithoutALeftover) {
     EXPECT_EQ(FilesBelow(dir / "1"), std::vector<std::string>{});
 }
 
+// Entries are written several at a time straight from the archive: each
+// file must come out whole whatever its size and storage, and any entry
+// whose bytes do not check out fails the unpack without a partial file.
+TEST(UnpackPackageTest, ManyEntriesStoredAndDeflatedComeOutWhole) {
+    testsupport::TempDir dir;
+    std::vector<ziptest::Entry> entries;
+    std::vector<std::pair<std::string, std::string>> want;
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 48; ++i) {
+        std::string data(static_cast<std::size_t>(i % 7 == 0 ? 0 : (i * 37 % 11) << (i % 18)), '\0');
+        for (char& c : data) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+        const std::string name = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+        if (i % 3 == 0) {
+            entries.push_back({name, data, 0100644, data.size() ? data.size() : 0, true});  // stored
+        } else {
+            entries.push_back({name, data});
+        }
+        want.emplace_back(name, data);
+    }
+    entries.push_back({"d1/f1", "the later entry of a name wins"});
+    want[1].second = "the later entry of a name wins";
+    ASSERT_TRUE(ziptest::WriteZip((dir / "3.upd").string(), entries));
+    ASSERT_TRUE(UnpackPackage((dir / "3").wstring(), false));
+    for (const auto& [name, data] : want) EXPECT_EQ(ReadAll(dir / "3" / name), data) << name;
+}
+
+TEST(UnpackPackageTest, EntriesWhoseBytesDoNotCheckOutFailWithoutALeftover) {
+    struct Case {
+        const char* what;
+        ziptest::Entry entry;
+    };
+    const Case cases[] = {
+        {"stored, wrong CRC", {"bad", "abcdef", 0100644, 6, false}},
+        {"stored, claims less than it holds", {"long", "abcdef", 0100644, 3, true}},
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir dir;
+        std::vector<ziptest::Entry> entries;
+        for (int i = 0; i < 8; ++i) entries.push_back({"good" + std::to_string(i), std::string(1000, 'g')});
+        entries.push_back(c.entry);
+        ASSERT_TRUE(ziptest::WriteZip((dir / "1.upd").string(), entries)) << c.what;
+        EXPECT_FALSE(UnpackPackage((dir / "1").wstring(), false)) << c.what;
+        EXPECT_FALSE(fs::exists(dir / "1" / c.entry.name)) << c.what;
+    }
+}
+
 TEST(UnpackPackageTest, FoldersFilesAndReplacement) {
     testsupport::TempDir dir;
     const std::string big(3 << 20, 'z');  // spans several inflate blocks

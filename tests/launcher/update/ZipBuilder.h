@@ -16,6 +16,7 @@ struct Entry {
     std::string data;
     std::uint32_t unixMode = 0100644;  // 0: an entry made on a DOS host
     std::uint64_t claimedSize = 0;     // non-zero: stored raw with this size in the directory
+    bool rightCrc = false;             // stored raw: with the data's CRC (else 0)
 };
 
 // Writes `entries` to the zip at `path`; false when minizip fails.
@@ -35,7 +36,10 @@ inline bool WriteZip(const std::string& path, const std::vector<Entry>& entries)
                                            DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 1u << 11,
                                            1) == ZIP_OK;
         ok = ok && zipWriteInFileInZip(zip, e.data.data(), static_cast<unsigned>(e.data.size())) == ZIP_OK;
-        ok = ok && (raw ? zipCloseFileInZipRaw64(zip, e.claimedSize, 0) : zipCloseFileInZip(zip)) == ZIP_OK;
+        ok = ok && (raw ? zipCloseFileInZipRaw64(zip, e.claimedSize,
+                                                      e.rightCrc ? crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
+                                                                         static_cast<uInt>(e.data.size()))
+                                                                 : 0) : zipCloseFileInZip(zip)) == ZIP_OK;
     }
     return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
