@@ -75,7 +75,7 @@ void BM_LoadServerList(benchmark::State& state) {
     std::ofstream(dir / "qx.ini", std::ios::binary) << "[Setup]\r\nServerSid=9999\r\n";
     platform::SetInstallFolder(platform::ToWide(dir.string()));
     SetupStore::Instance().Load(platform::ToWide((dir / "qx.ini").string()));
-    const fs::path skins = fs::path(__FILE__).parent_path().parent_path() / "skin" / "default";
+    const fs::path skins = fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default";
     DuiLib::CPaintManagerUI::SetResourceZip(L"");
     DuiLib::CPaintManagerUI::SetResourcePath(platform::ToWide(skins.string() + "/").c_str());
 
