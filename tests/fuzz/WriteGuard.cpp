@@ -1,3 +1,8 @@
+// The interposers define both the plain and the "64" names of each call;
+// with 64-bit file offsets requested the C library's headers would rename
+// the plain ones to the "64" names, defining those twice.
+#undef _FILE_OFFSET_BITS
+
 #include "WriteGuard.h"
 
 #include <dlfcn.h>
