@@ -32,7 +32,9 @@ TEST(UpdateKey, DecodesOnlyTheCanonicalTextOfTheBytes) {
     for (const Case& c : cases) {
         std::array<unsigned char, 32> key{};
         EXPECT_EQ(DecodeBase64Exact(c.text, key.data(), key.size()), c.ok) << c.what;
-        if (c.ok) EXPECT_EQ(EncodeBase64(key.data(), key.size()), kKey) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(EncodeBase64(key.data(), key.size()), kKey) << c.what;
+        }
     }
 }
 
