@@ -1,5 +1,7 @@
 #include "liveupdate/ManifestText.h"
 
+#include <cstdio>
+
 namespace {
 
 std::string Escaped(const std::string& value) {
@@ -12,6 +14,11 @@ std::string Escaped(const std::string& value) {
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&apos;"; break;
+        // A reader turns a literal tab or line end inside a value into a
+        // space; written as references they come back as they were.
+        case '\t': out += "&#9;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
         default: out += c;
         }
     }
@@ -27,8 +34,11 @@ std::string Attribute(const char* name, const std::string& value) {
 std::string ManifestTimeText(std::time_t when) {
     std::tm utc{};
     gmtime_r(&when, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    // Four digits for the year always (strftime's %Y gives "31" for 0031),
+    // so any time the reader accepts is written in a form it reads back.
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour, utc.tm_min, utc.tm_sec);
     return text;
 }
 

@@ -37,7 +37,9 @@ bool DecodeBase64Exact(std::string_view text, unsigned char* out, std::size_t n)
                           sodium_base64_VARIANT_ORIGINAL) != 0) {
         return false;
     }
-    return decoded == n && end == body.data() + body.size();
+    // libsodium reads a character by its low seven bits and ignores the
+    // unused bits of the last one: only the canonical text is the key's.
+    return decoded == n && end == body.data() + body.size() && EncodeBase64(out, n) == body;
 }
 
 std::string PublicKeyText(const PublicKey& key) { return EncodeBase64(key.data(), key.size()) + "\n"; }

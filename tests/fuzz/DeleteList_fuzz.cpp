@@ -1,6 +1,7 @@
 // A package's del.lst names the game files to remove. Whatever it says,
-// nothing outside the installation folder is touched, every removal goes
-// through the journal, and rolling the journal back restores the game.
+// nothing outside the installation folder is touched (every write of the
+// process is watched), every removal goes through the journal, and rolling
+// the journal back restores the game.
 
 #include <cstdint>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "WriteGuard.h"
 #include "launcher/update/DeleteList.h"
 #include "launcher/update/InstallJournal.h"
 
@@ -67,12 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::create_directories(game / "temp" / "1" / "1");
     fuzzsupport::WriteFile(game / "temp" / "1" / "1" / "del.lst", list);
     InstallJournal journal;
-    FUZZ_CHECK(journal.Begin(appDir));
-    ProcessDeleteList((game / "temp" / "1" / "1" / "del.lst").wstring(), appDir, journal);
-    const Snapshot outsideAfter = Take(root / "outside");
-    FUZZ_CHECK(outsideAfter.size() == 1 && outsideAfter.begin()->second == "keep me");
-    FUZZ_CHECK(fs::exists(root / "sibling"));
-    FUZZ_CHECK(journal.RollBack());
+    {
+        const fuzzsupport::WriteGuard guard(game);
+        FUZZ_CHECK(journal.Begin(appDir));
+        ProcessDeleteList((game / "temp" / "1" / "1" / "del.lst").wstring(), appDir, journal);
+        const Snapshot outsideAfter = Take(root / "outside");
+        FUZZ_CHECK(outsideAfter.size() == 1 && outsideAfter.begin()->second == "keep me");
+        FUZZ_CHECK(fs::exists(root / "sibling"));
+        FUZZ_CHECK(journal.RollBack());
+    }
     fs::remove_all(game / "temp");
     FUZZ_CHECK(Take(game) == gameBefore);
     FUZZ_CHECK(Take(root) == allBefore);

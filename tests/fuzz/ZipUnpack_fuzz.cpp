@@ -1,8 +1,9 @@
 // Update packages are zip archives from the network (verified by hash, but
 // made by whatever tool the operator used). Unpacking any bytes writes only
-// inside the package's own folder, never creates a link, and leaves the
-// rest of the installation as it was. The name rules alone never give an
-// absolute name.
+// inside the package's own folder (every write of the process is watched,
+// not just the scratch folder listed afterwards), never creates a link, and
+// leaves the rest of the installation as it was. The name rules alone never
+// give an absolute name.
 
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "WriteGuard.h"
 #include "launcher/update/UnpackPackage.h"
 #include "platform/Utf8.h"
 
@@ -38,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzsupport::WriteFile(root / "game" / "keep.txt", "game file");
     fuzzsupport::WriteFile(package / "1.upd", bytes);
 
-    UnpackPackage((package / "1").wstring(), false);
+    {
+        const fuzzsupport::WriteGuard guard(package / "1");
+        UnpackPackage((package / "1").wstring(), false);
+    }
 
     const fs::path unpacked = package / "1";
     std::error_code ec;

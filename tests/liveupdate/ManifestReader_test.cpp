@@ -66,6 +66,21 @@ TEST(ManifestReader, WhatItWritesItReadsBack) {
     EXPECT_EQ(ManifestTimeText(back.expires), "2027-01-31T00:00:00Z");
 }
 
+// Fuzz findings: a year before 1000 was written with fewer than four digits,
+// and a tab or line end in a value came back as a space.
+TEST(ManifestReader, EarlyYearsAndWhitespaceInValuesReadBackAsWritten) {
+    PublishedManifest m;
+    m.expires = *ParseManifestTimeText("0031-01-01T00:00:00Z");
+    m.latestData = "a\tb\nc\rd";
+    m.latestLauncher = "1";
+    EXPECT_EQ(ManifestTimeText(m.expires), "0031-01-01T00:00:00Z");
+    PublishedManifest back;
+    std::string reason;
+    ASSERT_TRUE(ReadManifestText(ManifestXml(m), back, reason)) << reason;
+    EXPECT_EQ(back.expires, m.expires);
+    EXPECT_EQ(back.latestData, m.latestData);
+}
+
 TEST(ManifestReader, RefusesAManifestThatBreaksARule) {
     struct Case {
         const char* rule;

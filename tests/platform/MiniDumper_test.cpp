@@ -146,6 +146,15 @@ TEST_P(MiniDumperCrashTest, WritesADumpBesideTheExecutableAndExitsWithZero) {
     std::memcpy(&threadCount, threads.data(), sizeof threadCount);
     ASSERT_EQ(threads.size(), 4 + threadCount * sizeof(mdmp::Thread));
     EXPECT_GE(threadCount, 2u);  // the crashing thread and the idle one
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer's runtime runs a background thread of its own that
+    // blocks every signal, so it never answers the gather signal and is
+    // listed without registers, as the writer lists any such thread.
+    constexpr int kForeignThreads = 1;
+#else
+    constexpr int kForeignThreads = 0;
+#endif
+    int withoutRegisters = 0;
     bool sawCrashing = false;
     for (std::uint32_t i = 0; i < threadCount; ++i) {
         mdmp::Thread t;
@@ -153,11 +162,12 @@ TEST_P(MiniDumperCrashTest, WritesADumpBesideTheExecutableAndExitsWithZero) {
         ASSERT_EQ(t.context.dataSize, sizeof(mdmp::ContextAmd64));
         mdmp::ContextAmd64 context;
         std::memcpy(&context, file.data() + t.context.rva, sizeof context);
+        if (t.threadId == exception.threadId) sawCrashing = true;
+        if (context.rip == 0 && t.threadId != exception.threadId && ++withoutRegisters <= kForeignThreads) continue;
         EXPECT_NE(context.rip, 0u) << "thread " << t.threadId << " has no registers";
         EXPECT_GT(t.stack.memory.dataSize, 0u);
         // At or just above the stack pointer (an overflow leaves it below the stack).
         EXPECT_LE(t.stack.startOfMemoryRange, context.rsp + 4096);
-        if (t.threadId == exception.threadId) sawCrashing = true;
     }
     EXPECT_TRUE(sawCrashing);
     // The main thread's id is the process id. A signal sent to the process
