@@ -82,6 +82,16 @@ CControlUI* CPaintManagerUI::FindControl(const wchar_t* name) const {
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const { return root_ ? root_->FindControlAt(pt) : nullptr; }
 
+CControlUI* CPaintManagerUI::FindCaptionControl(LPARAM screenPoint) const {
+    POINT pt{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    platform::ScreenToClient(hwnd_, &pt);
+    RECT client;
+    platform::GetClientRect(hwnd_, &client);
+    const bool inCaption = pt.x >= client.left + caption_.left && pt.x < client.right - caption_.right &&
+                           pt.y >= caption_.top && pt.y < caption_.bottom;
+    return inCaption ? FindControl(pt) : nullptr;
+}
+
 void CPaintManagerUI::SetRoundCorner(int cx, int cy) { roundCorner_ = SIZE{std::max(cx, 0), std::max(cy, 0)}; }
 
 void CPaintManagerUI::SetInitSize(int cx, int cy) {

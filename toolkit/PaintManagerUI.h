@@ -80,6 +80,12 @@ public:
     // the tree. Disabled controls are found (they still are what the
     // player points at); hidden ones and their subtrees are not.
     CControlUI* FindControl(POINT pt) const;
+    // For WM_NCHITTEST: the control under a screen point packed in lParam
+    // when the point lies in the window's caption strip (the caption rect,
+    // its left and right insets measured from the client's edges); null
+    // outside the strip or over no control. The window decides which
+    // controls it cannot be dragged by.
+    CControlUI* FindCaptionControl(LPARAM screenPoint) const;
 
     // --- What the skin's <Window> element set ---
     RECT GetCaptionRect() const { return caption_; }

@@ -53,11 +53,3 @@ void UIServerListWnd::Notify(DuiLib::TNotifyUI& msg) {
     }
     ShowWindow(false, false);
 }
-
-LRESULT UIServerListWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate();
-    bool handled = false;
-    const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
-    if (handled) return result;
-    return DefaultPath(msg, wParam, lParam);
-}

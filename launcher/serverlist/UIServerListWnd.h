@@ -31,7 +31,6 @@ public:
 
     const wchar_t* GetWindowClassName() const override { return L"UIServerListFrame"; }
     UINT GetClassStyle() const override { return kPopupClassStyle; }
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
     // Sizes the window to its rows (0 high when empty) and places it over the

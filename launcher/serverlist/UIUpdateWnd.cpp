@@ -254,8 +254,6 @@ void UIUpdateWnd::Notify(DuiLib::TNotifyUI& msg) {
 
 LRESULT UIUpdateWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_CREATE:
-            return OnCreate();
         case WM_DESTROY:
             platform::PostQuitMessage(0);
             return DefaultPath(msg, wParam, lParam);
@@ -271,12 +269,8 @@ LRESULT UIUpdateWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SYSCOMMAND:
             return OnSysCommand(msg, wParam, lParam);
         default:
-            break;
+            return SkinnedWindow::HandleMessage(msg, wParam, lParam);
     }
-    bool handled = false;
-    const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
-    if (handled) return result;
-    return DefaultPath(msg, wParam, lParam);
 }
 
 LRESULT UIUpdateWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -55,16 +55,7 @@ LRESULT SkinnedWindow::OnCreate() {
 }
 
 LRESULT SkinnedWindow::OnNcHitTest(LPARAM lParam) {
-    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    platform::ScreenToClient(hwnd_, &pt);
-    RECT client;
-    platform::GetClientRect(hwnd_, &client);
-    const RECT caption = paintManager_.GetCaptionRect();
-    const bool inCaption = pt.x >= client.left + caption.left &&
-                           pt.x < client.right - caption.right && pt.y >= caption.top &&
-                           pt.y < caption.bottom;
-    if (!inCaption) return HTCLIENT;
-    DuiLib::CControlUI* control = paintManager_.FindControl(pt);
+    DuiLib::CControlUI* control = paintManager_.FindCaptionControl(lParam);
     if (!control) return HTCLIENT;
     const std::wstring cls = control->GetClass();
     const bool excluded = std::find(captionExcluded_.begin(), captionExcluded_.end(), cls) !=
@@ -102,6 +93,25 @@ LRESULT SkinnedWindow::HandleNonClient(UINT msg, WPARAM wParam, LPARAM lParam, b
         default:
             handled = false;
             return 0;
+    }
+}
+
+LRESULT SkinnedWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CREATE) return OnCreate();
+    bool handled = false;
+    const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
+    if (handled) return result;
+    return DefaultPath(msg, wParam, lParam);
+}
+
+LRESULT SkinnedWindow::HandleUnshapedMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            return OnCreate();
+        case WM_NCHITTEST:
+            return OnNcHitTest(lParam);
+        default:
+            return DefaultPath(msg, wParam, lParam);
     }
 }
 

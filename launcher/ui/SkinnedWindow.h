@@ -50,6 +50,11 @@ public:
     // The pre-message filter: sees every message, handles none.
     LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
+    // A shaped window's messages: WM_CREATE (OnCreate), the non-client rows
+    // of HandleNonClient, then DefaultPath. A window with messages of its
+    // own handles those and passes the rest here.
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
 protected:
     // `captionExcluded`: control classes the window cannot be dragged by
     // ("ButtonUI" always). `filtered`: whether the window registers itself
@@ -74,6 +79,9 @@ protected:
     LRESULT HandleNonClient(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
     // The paint manager first, then the default window processing.
     LRESULT DefaultPath(UINT msg, WPARAM wParam, LPARAM lParam);
+    // An unshaped dialog's messages: WM_CREATE, the caption hit test, then
+    // DefaultPath; the system's own non-client processing stays.
+    LRESULT HandleUnshapedMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // Default processing of a system command; when it changed whether the
     // window is maximised, "maxbtn" and "restorebtn" (where the skin has
     // them) swap visibility to match.

@@ -30,14 +30,6 @@ SIZE UIBackGroundWnd::ClientSizeFor(int screenClass) {
     }
 }
 
-LRESULT UIBackGroundWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CREATE) return OnCreate();
-    bool handled = false;
-    const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
-    if (handled) return result;
-    return DefaultPath(msg, wParam, lParam);
-}
-
 void UIBackGroundWnd::Notify(DuiLib::TNotifyUI& msg) {
     if (msg.sType == L"windowinit") OpenSettingDialog();
 }

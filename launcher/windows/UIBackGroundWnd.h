@@ -21,7 +21,6 @@ public:
 
     const wchar_t* GetWindowClassName() const override { return L"UIBackGround"; }
     UINT GetClassStyle() const override { return kPopupClassStyle; }
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
     LauncherFrameWnd& Main() const { return main_; }

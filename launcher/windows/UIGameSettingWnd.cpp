@@ -22,14 +22,7 @@ UIGameSettingWnd::UIGameSettingWnd(UIBackGroundWnd& backdrop)
     : SkinnedWindow({L"ButtonUI"}, true), backdrop_(backdrop) {}
 
 LRESULT UIGameSettingWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_CREATE:
-            return OnCreate();
-        case WM_NCHITTEST:
-            return OnNcHitTest(lParam);
-        default:
-            return DefaultPath(msg, wParam, lParam);
-    }
+    return HandleUnshapedMessage(msg, wParam, lParam);
 }
 
 void UIGameSettingWnd::OnSkinReady() {

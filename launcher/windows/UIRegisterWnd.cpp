@@ -10,14 +10,7 @@ void UIRegisterWnd::OnSkinReady() {
 }
 
 LRESULT UIRegisterWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-        case WM_CREATE:
-            return OnCreate();
-        case WM_NCHITTEST:
-            return OnNcHitTest(lParam);
-        default:
-            return DefaultPath(msg, wParam, lParam);
-    }
+    return HandleUnshapedMessage(msg, wParam, lParam);
 }
 
 void UIRegisterWnd::Notify(DuiLib::TNotifyUI& msg) {

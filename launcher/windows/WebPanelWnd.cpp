@@ -11,20 +11,14 @@ void WebPanelWnd::OnSkinReady() { NavigateEmbeddedBrowser(paintManager_, url_); 
 
 LRESULT WebPanelWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_CREATE:
-            return OnCreate();
         case WM_MOUSEACTIVATE: {
             const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
             main_.FoldServerListPopup();
             return result;
         }
         default:
-            break;
+            return SkinnedWindow::HandleMessage(msg, wParam, lParam);
     }
-    bool handled = false;
-    const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
-    if (handled) return result;
-    return DefaultPath(msg, wParam, lParam);
 }
 
 void WebPanelWnd::Notify(DuiLib::TNotifyUI& msg) {

@@ -37,7 +37,6 @@ protected:
     std::wstring SkinFile() const override { return skin_; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg == WM_CREATE) return OnCreate();
         if (msg == WM_MOUSEACTIVATE) ++mouseActivations;
         if (msg == WM_MOVE && platform::IsWindow(popup_)) {
             RECT rc;
@@ -47,10 +46,7 @@ protected:
                                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        bool handled = false;
-        const LRESULT result = HandleNonClient(msg, wParam, lParam, handled);
-        if (handled) return result;
-        return DefaultPath(msg, wParam, lParam);
+        return SkinnedWindow::HandleMessage(msg, wParam, lParam);
     }
 
     void Notify(DuiLib::TNotifyUI& msg) override {

@@ -87,16 +87,6 @@ TEST_F(LauncherMainTest, StartsWithItsConfigurationAndShutsDownInOrder) {
     EXPECT_FALSE(fs::exists(dir_.Path() / "web.ini.tmp"));
 }
 
-TEST_F(LauncherMainTest, SecondLaunchLeavesOnlyItsOwnLines) {
-    Run([] {});
-    const std::string first = RunLog();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // a new time stamp
-    Run([] {});
-    const std::string second = RunLog();
-    EXPECT_EQ(second.find(first.substr(0, 19)), std::string::npos);
-    EXPECT_EQ(second.find("launcher started!"), second.rfind("launcher started!"));
-}
-
 TEST_F(LauncherMainTest, FailedComInitialisationEndsAtOnceWithNothingMade) {
     platform::SetCoInitializeFailsForTesting(true);
     bool ran = false;

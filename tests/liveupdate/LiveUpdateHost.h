@@ -18,22 +18,12 @@
 
 #include "liveupdate/LivePatch.h"
 #include "liveupdate/ManifestText.h"
+#include "liveupdate/PackageBytes.h"
 #include "liveupdate/UpdateKey.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
 namespace liveupdatetest {
-
-// Bytes that differ at every position.
-inline std::string PackageBytes(std::size_t size, unsigned seed = 1) {
-    std::string bytes(size, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (char& c : bytes) {
-        x = x * 1664525u + 1013904223u;
-        c = static_cast<char>(x >> 24);
-    }
-    return bytes;
-}
 
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sodium.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -316,40 +314,6 @@ TEST_F(LiveUpdatePatchTest, RunWithoutAnAcceptedCheckFails) {
     PatchPtr patch = install.NewPatch();
     EXPECT_FALSE(patch->RunPatch(L"1.0", L"2.0"));
     EXPECT_TRUE(Contains(install.Log(), "run refused: no manifest was accepted")) << install.Log();
-}
-
-// What an operator does, end to end: a key and a package made and published
-// by updatetool, the folder served as plain files, the library accepting it.
-TEST(PublishedByTheTool, ServedFolderIsAcceptedAndItsPackageArrives) {
-    testsupport::TempDir work;
-    const auto tool = [&](const std::string& args) {
-        const std::string command =
-            "cd '" + work.Path().string() + "' && '" UPDATETOOL_TOOL "' " + args + " >tool.out 2>&1";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    };
-    fs::create_directories(work / "old");
-    fs::create_directories(work / "new/data");
-    testsupport::WriteFileBytes(work / "old/readme.txt", "old");
-    testsupport::WriteFileBytes(work / "new/readme.txt", "new");
-    testsupport::WriteFileBytes(work / "new/data/extra.bin", PackageBytes(3000));
-    ASSERT_TRUE(tool("keygen")) << testsupport::ReadFileBytes(work / "tool.out");
-    ASSERT_TRUE(tool("package old new p.upd")) << testsupport::ReadFileBytes(work / "tool.out");
-    fs::create_directories(work / "site");
-    ASSERT_TRUE(tool("publish site --key update.key --stage data 1.0 1.1 p.upd --latest-launcher 2.0"))
-        << testsupport::ReadFileBytes(work / "tool.out");
-
-    testsupport::TestHttpServer server;
-    server.ServeFolder("/up", work / "site");
-    Installation install(testsupport::ReadFileBytes(work / "update.pub").c_str(), kVersionIni);
-    PatchPtr patch = install.NewPatch();
-    ASSERT_TRUE(patch->CheckServer(server.WideUrl("/up/version_newStyle.xml").c_str(), L"1.0")) << install.Log();
-    EventRecorder recorder;
-    recorder.Attach(*patch);
-    ASSERT_TRUE(patch->RunPatch(L"1.0", L"2.0")) << install.Log();
-    EXPECT_EQ(Milestones(recorder.events, install),
-              (std::vector<std::string>{"package temp/1/1.upd", "data stage 1.1", "finished"}));
-    EXPECT_EQ(testsupport::ReadFileBytes(install.dir / "temp/1/1.upd"), testsupport::ReadFileBytes(work / "p.upd"));
 }
 
 }  // namespace

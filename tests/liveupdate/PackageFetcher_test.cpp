@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "liveupdate/CancelToken.h"
+#include "liveupdate/PackageBytes.h"
 #include "liveupdate/UpdateLog.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -19,18 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::ReadFileBytes;
 using testsupport::TestHttpServer;
+using liveupdatetest::PackageBytes;
 using testsupport::WriteFileBytes;
-
-// Bytes that differ at every position a test may cut at.
-std::string PackageBytes(std::size_t size, unsigned seed = 1) {
-    std::string bytes(size, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (char& c : bytes) {
-        x = x * 1664525u + 1013904223u;
-        c = static_cast<char>(x >> 24);
-    }
-    return bytes;
-}
 
 PackageSource SourceOf(const std::string& bytes, std::vector<std::string> urls) {
     PackageSource source;

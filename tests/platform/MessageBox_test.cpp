@@ -73,12 +73,3 @@ TEST(MessageBox, HeadlessBoxGoesToStandardErrorAsUtf8) {
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(err, "错误: 请关闭正在运行的游戏运行文件，再重新启动更新！\n");
 }
-
-TEST(Com, InitialisationFailsOnlyWhenATestSaysSo) {
-    EXPECT_TRUE(platform::SUCCEEDED(platform::CoInitialize(nullptr)));
-    platform::SetCoInitializeFailsForTesting(true);
-    EXPECT_TRUE(platform::FAILED(platform::CoInitialize(nullptr)));
-    platform::SetCoInitializeFailsForTesting(false);
-    EXPECT_EQ(platform::CoInitialize(nullptr), platform::S_OK);
-    platform::CoUninitialize();
-}

@@ -93,19 +93,6 @@ TEST(Process, ShellExecuteRefusesWhatCannotStart) {
     EXPECT_TRUE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", L""));
 }
 
-TEST(Process, LaunchHookReplacesStarting) {
-    std::vector<std::wstring> calls;
-    platform::SetLaunchHookForTesting([&](const std::wstring& what, const std::wstring& args, const std::wstring& dir) {
-        calls.push_back(what + L"|" + args + L"|" + dir);
-        return calls.size() == 1;
-    });
-    EXPECT_TRUE(platform::ShellExecute(L"/nowhere/qx.exe", L"ws", L"/tmp"));
-    EXPECT_FALSE(platform::OpenUrl(L"http://www.example/"));
-    platform::SetLaunchHookForTesting(nullptr);
-    EXPECT_EQ(calls, (std::vector<std::wstring>{L"/nowhere/qx.exe|ws|/tmp", L"http://www.example/||"}));
-    EXPECT_FALSE(platform::ShellExecute(L"/nowhere/qx.exe", L"ws", L""));
-}
-
 TEST(Process, ListsItsOwnProcessByExecutableName) {
     std::string exe(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());

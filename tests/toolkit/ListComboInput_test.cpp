@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "SkinWindowFixture.h"
 
 namespace toolkittest {
@@ -193,41 +195,28 @@ TEST_F(ListComboInputTest, ComboPickSendsItemSelectWithTheChoiceText) {
     EXPECT_FALSE(combo->IsDropDownOpen());
 }
 
-TEST_F(ListComboInputTest, ComboDropDownClosesOnSecondPressAndWithTheCombo) {
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
-    HWND drop = combo->GetDropDownWindow();
-    ASSERT_NE(drop, nullptr);
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
-    platform::PumpPendingMessages();
-    EXPECT_FALSE(platform::IsWindow(drop));
-    EXPECT_EQ(combo->GetCurSel(), -1);
-
-    // Deleting the combo while its drop-down is open takes the drop-down along.
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
-    drop = combo->GetDropDownWindow();
-    ASSERT_NE(drop, nullptr);
-    auto* root = static_cast<DuiLib::CContainerUI*>(wnd->pm.GetRoot());
-    EXPECT_TRUE(root->Remove(combo));
-    EXPECT_FALSE(platform::IsWindow(drop));
-    platform::PumpPendingMessages();
-}
-
-TEST_F(ListComboInputTest, ComboDropDownClosesOnAPressElsewhereOrAMove) {
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
-    HWND drop = combo->GetDropDownWindow();
-    ASSERT_NE(drop, nullptr);
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"rest"));
-    platform::PumpPendingMessages();
-    EXPECT_FALSE(platform::IsWindow(drop));
-    EXPECT_EQ(combo->GetCurSel(), -1);
-
-    InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
-    drop = combo->GetDropDownWindow();
-    ASSERT_NE(drop, nullptr);
-    platform::SetWindowPos(wnd->GetHWND(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    platform::PumpPendingMessages();
-    EXPECT_FALSE(platform::IsWindow(drop));
-    EXPECT_EQ(wnd->log, (std::vector<std::wstring>{L"dropdown:ResolutionCombo", L"dropdown:ResolutionCombo"}));
+TEST_F(ListComboInputTest, OpenDropDownClosesWithoutAChoice) {
+    const struct {
+        const char* what;
+        std::function<void()> act;
+    } ways[] = {
+        {"a second press on the combo", [&] { InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo")); }},
+        {"a press elsewhere", [&] { InjectClick(wnd->GetHWND(), wnd->Centre(L"rest")); }},
+        {"the window moving",
+         [&] { platform::SetWindowPos(wnd->GetHWND(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }},
+        // Last: the combo is gone afterwards.
+        {"the combo deleted", [&] { EXPECT_TRUE(static_cast<DuiLib::CContainerUI*>(wnd->pm.GetRoot())->Remove(combo)); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        InjectClick(wnd->GetHWND(), wnd->Centre(L"ResolutionCombo"));
+        HWND drop = combo->GetDropDownWindow();
+        ASSERT_NE(drop, nullptr);
+        way.act();
+        platform::PumpPendingMessages();
+        EXPECT_FALSE(platform::IsWindow(drop));
+    }
+    EXPECT_EQ(wnd->log, std::vector<std::wstring>(4, L"dropdown:ResolutionCombo")) << "no item was chosen";
 }
 
 TEST_F(ListComboInputTest, DisabledComboDoesNotOpen) {

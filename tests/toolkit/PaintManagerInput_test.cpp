@@ -84,20 +84,6 @@ TEST_F(PaintManagerInputTest, FindControlByPointTakesTheTopmostVisibleControl) {
     EXPECT_EQ(wnd->pm.FindControl(POINT{20, 55})->GetName(), L"root");
 }
 
-TEST_F(PaintManagerInputTest, CaptionDragWorksOverPicturesButNotOverButtons) {
-    RECT before;
-    platform::GetWindowRect(wnd->GetHWND(), &before);
-    platform::InjectDrag(wnd->GetHWND(), POINT{380, 20}, POINT{300, 100});  // the close button
-    RECT after;
-    platform::GetWindowRect(wnd->GetHWND(), &after);
-    EXPECT_EQ(after, before);
-    platform::InjectDrag(wnd->GetHWND(), POINT{50, 20}, POINT{70, 30});  // the logo picture
-    platform::GetWindowRect(wnd->GetHWND(), &after);
-    EXPECT_EQ(after.left, before.left + 20);
-    EXPECT_EQ(after.top, before.top + 10);
-    EXPECT_TRUE(wnd->log.empty());
-}
-
 TEST_F(PaintManagerInputTest, ButtonClicksOnReleaseOverTheSameControl) {
     auto* ok = wnd->Find<CButtonUI>(L"okBtn");
     ASSERT_NE(ok, nullptr);

@@ -61,17 +61,8 @@ public:
     // The caption hit test of the launcher's pop-ups: drag anywhere in the
     // caption except over a button.
     LRESULT CaptionHitTest(LPARAM lParam) {
-        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        platform::ScreenToClient(hwnd_, &pt);
-        RECT client;
-        platform::GetClientRect(hwnd_, &client);
-        const RECT caption = pm.GetCaptionRect();
-        if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right && pt.y >= caption.top &&
-            pt.y < caption.bottom) {
-            DuiLib::CControlUI* control = pm.FindControl(pt);
-            if (control && std::wstring(control->GetClass()) != L"ButtonUI") return HTCAPTION;
-        }
-        return HTCLIENT;
+        DuiLib::CControlUI* control = pm.FindCaptionControl(lParam);
+        return control && std::wstring(control->GetClass()) != L"ButtonUI" ? HTCAPTION : HTCLIENT;
     }
 
     void Notify(DuiLib::TNotifyUI& msg) override {

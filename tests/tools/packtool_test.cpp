@@ -10,6 +10,7 @@
 
 #include "launcher/update/PackTestFiles.h"
 #include "support/TempDir.h"
+#include "tools/ToolRun.h"
 
 namespace {
 
@@ -25,11 +26,7 @@ fs::path ToolPath() {
     return fs::is_regular_file(p) ? p : fs::path();
 }
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using tooltest::ToolRun;
 
 class PackToolTest : public testing::Test {
 protected:
@@ -38,16 +35,7 @@ protected:
         ASSERT_FALSE(tool.empty()) << "packtool is not built at " << PACKTOOL_TOOL;
     }
 
-    ToolRun Tool(const std::string& args) {
-        const std::string command = "'" + tool.string() + "' " + args + " >'" + (dir / "out").string() + "' 2>'" +
-                                    (dir / "err").string() + "'";
-        const int status = std::system(command.c_str());
-        ToolRun run;
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadFileBytes(dir / "out");
-        run.err = ReadFileBytes(dir / "err");
-        return run;
-    }
+    ToolRun Tool(const std::string& args) { return tooltest::RunTool(tool.string(), args, dir.Path()); }
 
     std::string P(const std::string& name) const { return "'" + (dir / name).string() + "'"; }
 

@@ -63,17 +63,8 @@ LRESULT PreviewWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT PreviewWindow::HitTest(LPARAM lParam) {
-    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    platform::ScreenToClient(hwnd_, &pt);
-    RECT client;
-    platform::GetClientRect(hwnd_, &client);
-    const RECT caption = manager_.GetCaptionRect();
-    if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right && pt.y >= caption.top &&
-        pt.y < caption.bottom) {
-        DuiLib::CControlUI* under = manager_.FindControl(pt);
-        if (under && under->GetInterface(L"Button") == nullptr) return HTCAPTION;
-    }
-    return HTCLIENT;
+    DuiLib::CControlUI* under = manager_.FindCaptionControl(lParam);
+    return under && under->GetInterface(L"Button") == nullptr ? HTCAPTION : HTCLIENT;
 }
 
 void PreviewWindow::Notify(DuiLib::TNotifyUI& msg) {

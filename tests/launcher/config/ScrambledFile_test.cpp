@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,14 +16,6 @@ std::string Bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s.push_back(static_cast<char>(v));
     return s;
-}
-
-TEST(ConfigKey, IsNineteenAsciiLettersAndDigits) {
-    const std::wstring key = configKey;
-    ASSERT_EQ(key.size(), 19u);
-    for (wchar_t c : key) {
-        EXPECT_TRUE(c < 128 && std::isalnum(static_cast<int>(c))) << static_cast<int>(c);
-    }
 }
 
 TEST(ScrambleBytes, KnownVectors) {
@@ -58,17 +49,32 @@ protected:
     testsupport::TempDir dir;
 };
 
-TEST_F(UnscrambleFileTest, WritesPlainCopyWithCrLfLineEnds) {
-    testsupport::WriteFileBytes(dir / "Do.ini", ScrambleBytes("[Addr]\nA=1\r\nB=\xE4\xB8\xAD\n", configKey));
-    ASSERT_TRUE(UnscrambleFile(L"Do.ini.tmp", L"Do.ini", configKey));
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "Do.ini.tmp"), "[Addr]\r\nA=1\r\r\nB=\xE4\xB8\xAD\r\n");
-}
-
-TEST_F(UnscrambleFileTest, EmptyFileGivesEmptyCopy) {
-    testsupport::WriteFileBytes(dir / "web.ini", "");
-    ASSERT_TRUE(UnscrambleFile(L"web.ini.tmp", L"web.ini", configKey));
-    ASSERT_TRUE(std::filesystem::exists(dir / "web.ini.tmp"));
-    EXPECT_EQ(std::filesystem::file_size(dir / "web.ini.tmp"), 0u);
+TEST_F(UnscrambleFileTest, WritesAPlainCopyWithCrLfLineEnds) {
+    const struct {
+        const char* name;
+        const char* folder;  // below the temp folder; "" for itself
+        std::string plain;
+        bool readOnly;
+        std::string copy;
+    } cases[] = {
+        {"line ends", "", "[Addr]\nA=1\r\nB=\xE4\xB8\xAD\n", false, "[Addr]\r\nA=1\r\r\nB=\xE4\xB8\xAD\r\n"},
+        {"empty file", "", "", false, ""},
+        {"write-protected source", "", "[Addr]\n", true, "[Addr]\r\n"},
+        {"non-ASCII install folder", "游戏 目录", "<tarno/>", false, "<tarno/>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto folder = dir.Path() / c.folder;
+        std::filesystem::create_directories(folder);
+        platform::SetInstallFolder(platform::ToWide(folder.string()));
+        std::filesystem::remove(folder / "Do.ini");
+        std::filesystem::remove(folder / "Do.ini.tmp");
+        testsupport::WriteFileBytes(folder / "Do.ini", ScrambleBytes(c.plain, configKey));
+        if (c.readOnly) std::filesystem::permissions(folder / "Do.ini", std::filesystem::perms::owner_read);
+        ASSERT_TRUE(UnscrambleFile(L"Do.ini.tmp", L"Do.ini", configKey));
+        ASSERT_TRUE(std::filesystem::exists(folder / "Do.ini.tmp"));
+        EXPECT_EQ(testsupport::ReadFileBytes(folder / "Do.ini.tmp"), c.copy);
+    }
 }
 
 TEST_F(UnscrambleFileTest, MissingOrFolderSourceFailsWithoutCopy) {
@@ -82,22 +88,6 @@ TEST_F(UnscrambleFileTest, MissingOrFolderSourceFailsWithoutCopy) {
 TEST_F(UnscrambleFileTest, CopyThatCannotBeCreatedFails) {
     testsupport::WriteFileBytes(dir / "Do.ini", ScrambleBytes("[Addr]\n", configKey));
     EXPECT_FALSE(UnscrambleFile(L"no-such-folder/Do.ini.tmp", L"Do.ini", configKey));
-}
-
-TEST_F(UnscrambleFileTest, WriteProtectedSourceIsStillRead) {
-    testsupport::WriteFileBytes(dir / "Do.ini", ScrambleBytes("[Addr]\n", configKey));
-    std::filesystem::permissions(dir / "Do.ini", std::filesystem::perms::owner_read);
-    ASSERT_TRUE(UnscrambleFile(L"Do.ini.tmp", L"Do.ini", configKey));
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "Do.ini.tmp"), "[Addr]\r\n");
-}
-
-TEST_F(UnscrambleFileTest, NonAsciiInstallFolder) {
-    const auto folder = dir.Path() / "游戏 目录";
-    std::filesystem::create_directory(folder);
-    platform::SetInstallFolder(platform::ToWide(folder.string()));
-    testsupport::WriteFileBytes(folder / "ServerList.xml", ScrambleBytes("<tarno/>", configKey));
-    ASSERT_TRUE(UnscrambleFile(L"ServerList.xml.tmp", L"ServerList.xml", configKey));
-    EXPECT_EQ(testsupport::ReadFileBytes(folder / "ServerList.xml.tmp"), "<tarno/>");
 }
 
 }  // namespace

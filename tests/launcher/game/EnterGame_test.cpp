@@ -115,46 +115,6 @@ TEST_F(EnterGameTest, NextRunPreselectsThePick) {
     EXPECT_FALSE(fs::exists(dir_ / "qx-launches.log")) << "no client without Enter Game";
 }
 
-TEST_F(EnterGameTest, ClickInTheMainWindowFoldsThePopupAndMovesCarryIt) {
-    int opened = 0;
-    platform::SetLaunchHookForTesting([&](const std::wstring&, const std::wstring&, const std::wstring&) {
-        ++opened;
-        return true;
-    });
-    bool shownBefore = false, shownAfter = true, selectedAfter = true;
-    POINT paneMoved{}, popupMoved{};
-    Run([&](LauncherFrameWnd& frame) {
-        UIUpdateWnd* pane = frame.updateWnd.get();
-        UIServerListWnd* popup = frame.serverListWnd.get();
-        ASSERT_TRUE(pane && popup && frame.webBtn);
-        platform::InjectClick(pane->GetHWND(), Centre(pane->ServerBtn()));
-        shownBefore = platform::IsWindowVisible(popup->GetHWND());
-        platform::InjectClick(frame.GetHWND(), Centre(frame.webBtn));
-        shownAfter = platform::IsWindowVisible(popup->GetHWND());
-        selectedAfter = pane->ServerBtn()->IsSelected();
-
-        RECT main{}, paneRect{}, popupRect{};
-        platform::GetWindowRect(frame.GetHWND(), &main);
-        platform::GetWindowRect(pane->GetHWND(), &paneRect);
-        platform::GetWindowRect(popup->GetHWND(), &popupRect);
-        platform::MoveWindow(frame.GetHWND(), main.left + 30, main.top + 20, main.Width(), main.Height(), true);
-        RECT paneNow{}, popupNow{};
-        platform::GetWindowRect(pane->GetHWND(), &paneNow);
-        platform::GetWindowRect(popup->GetHWND(), &popupNow);
-        paneMoved = {paneNow.left - paneRect.left, paneNow.top - paneRect.top};
-        popupMoved = {popupNow.left - popupRect.left, popupNow.top - popupRect.top};
-    });
-    platform::SetLaunchHookForTesting(nullptr);
-    EXPECT_TRUE(shownBefore);
-    EXPECT_FALSE(shownAfter);
-    EXPECT_FALSE(selectedAfter);
-    EXPECT_EQ(opened, 1) << "the button still does its own work";
-    EXPECT_EQ(paneMoved.x, 30);
-    EXPECT_EQ(paneMoved.y, 20);
-    EXPECT_EQ(popupMoved.x, 30);
-    EXPECT_EQ(popupMoved.y, 20);
-}
-
 TEST_F(EnterGameTest, TinyLocalListIsNotShown) {
     testsupport::WriteFileBytes(dir_ / "ServerList.xml", "<a/");
     bool empty = false;

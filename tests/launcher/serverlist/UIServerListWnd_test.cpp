@@ -38,14 +38,6 @@ TEST_F(ServerListPopupTest, HeightFollowsTheRowsAndTheBottomEdgeStays) {
     }
 }
 
-TEST_F(ServerListPopupTest, EmptyAreaGivesAWindowWithoutHeight) {
-    WriteList(ListXml({AreaXml("一区", Servers(2)), AreaXml("二区", {})}));
-    Open();
-    ASSERT_TRUE(Load());
-    ClickPane(L"DServer");
-    EXPECT_EQ(ClientHeight(popup_->GetHWND()), 0);
-}
-
 TEST_F(ServerListPopupTest, SkinWithoutListNeverFails) {
     testsupport::WriteFileBytes(skins_ / "serverList.xml",
                                 "<Window size=\"180,100\"><VerticalLayout bkcolor=\"#FF000000\"/></Window>");
