@@ -39,10 +39,19 @@ bool EndsWith(const std::wstring& s, const wchar_t* tail) {
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
 }
 
-void Count(const Walk& walk, std::uint64_t bytes) {
+// The name tests are made on lower-case text; targets keep the package's case.
+std::wstring Lower(const std::wstring& s) {
+    std::wstring lower = s;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return lower;
+}
+
+// Counts an entry through the main window's probe: a file's size, 1 for a
+// folder (the probe writes its "no file" line to the run log for it).
+void Count(const Walk& walk, const std::wstring& full) {
     LauncherFrameWnd* frame = theLauncherFrame;
     if (!frame) return;
-    const auto done = static_cast<unsigned>(frame->installDone.load()) + static_cast<unsigned>(bytes);
+    const unsigned done = static_cast<unsigned>(frame->installDone.load()) + frame->ProbeFileSize(full);
     frame->installDone = static_cast<int>(done);
     if (walk.total != 0) ReportInstallProgress(static_cast<double>(done) / walk.total * 100.0);
 }
@@ -76,23 +85,58 @@ bool CopyFileChecked(const std::string& from, const std::string& to) {
     return ok;
 }
 
-// Journals `target` as replaced (moved aside) or new, whichever it is.
-bool JournalTarget(InstallJournal& journal, const std::wstring& target) {
-    struct stat st {};
-    return StatPath(target, st) ? journal.MoveAside(target) : journal.RecordNew(target);
+// Plain files are journaled in batches: the records of up to this many
+// files go to disk under one flush, then the files are put in place. A
+// flush costs milliseconds; one per file was most of an install's time.
+constexpr std::size_t kBatchFiles = 256;
+
+// A plain file of the package on its way over the game's copy.
+struct Replacement {
+    std::wstring full;
+    std::wstring target;
+    std::string aside;  // where the game's copy goes; empty when the target is new
+};
+
+// Journals the batch: the file written beside each target, and each target
+// as moved aside or new. Nothing of the game changes before this returns.
+bool JournalBatch(const Walk& walk, std::vector<Replacement>& batch) {
+    for (Replacement& r : batch) {
+        struct stat st {};
+        if (!walk.journal.RecordNew(r.target + L".install~", false)) return false;
+        if (!(StatPath(r.target, st) ? walk.journal.RecordMoveAside(r.target, r.aside)
+                                     : walk.journal.RecordNew(r.target, false)))
+            return false;
+    }
+    return walk.journal.Flush();
 }
 
 // The new file is written beside its target and renamed over it, so the
-// target is at every moment the old file or the whole new one.
-bool ReplaceFile(const Walk& walk, const std::wstring& full, const std::wstring& target) {
-    const std::wstring temp = target + L".install~";
-    const std::string narrowTemp = Narrow(temp);
-    if (!walk.journal.RecordNew(temp)) return false;
-    // A regular package's folder is deleted afterwards: its file is moved
-    // when it lies on the game's disk, instead of copied.
-    const bool moved = !walk.isTre && ::rename(Narrow(full).c_str(), narrowTemp.c_str()) == 0;
-    if (!moved && !CopyFileChecked(Narrow(full), narrowTemp)) return false;
-    return JournalTarget(walk.journal, target) && ::rename(narrowTemp.c_str(), Narrow(target).c_str()) == 0;
+// target is at every moment the old file or the whole new one. A regular
+// package's folder is deleted afterwards: its file is moved when it lies on
+// the game's disk, instead of copied. A failure leaves the game's copy in
+// place and no file beside it.
+bool PutInPlace(const Walk& walk, const Replacement& r) {
+    const std::string full = Narrow(r.full), target = Narrow(r.target), temp = Narrow(r.target + L".install~");
+    const bool moved = !walk.isTre && ::rename(full.c_str(), temp.c_str()) == 0;
+    bool ok = moved || CopyFileChecked(full, temp);
+    const bool aside = ok && !r.aside.empty() && ::rename(target.c_str(), r.aside.c_str()) == 0;
+    ok = ok && (r.aside.empty() || aside) && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        if (aside) ::rename(r.aside.c_str(), target.c_str());
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+bool InstallPlainFile(const Walk& walk, const Replacement& r) {
+    RUNLOG_MESSAGE(L"process file is " + r.full + L"!");
+    Count(walk, r.full);
+    if (PutInPlace(walk, r)) return true;
+    if (EndsWith(Lower(r.full), L"httpproxy.dll")) {
+        RUNLOG_WARNING(r.target + L" cannot be replaced, kept");
+        return true;
+    }
+    return false;
 }
 
 // Journals a pack index (small: copied) and its data file (only its length
@@ -117,25 +161,27 @@ bool PatchIndex(const Walk& walk, const std::wstring& full, const std::wstring& 
     return PatchIndexOnly(target, full);
 }
 
+// True for a file the dispatch copies over the game's copy (the table's
+// last row), which goes through the batches.
+bool IsPlainFile(const Walk& walk, const std::wstring& full) {
+    const std::wstring lower = Lower(full);
+    if (EndsWith(lower, L".i") && !walk.isTre) return false;
+    if (EndsWith(lower, L"/0.dat") || EndsWith(lower, L"/1.dat") || EndsWith(lower, L"/2.dat")) return false;
+    return !EndsWith(lower, L"/del.lst");
+}
+
+// Every other file: pack merges, index patches, pack data, deletion lists.
 bool InstallFile(const Walk& walk, const std::wstring& full, const std::wstring& target) {
-    std::wstring lower = full;
-    for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    const std::wstring lower = Lower(full);
     RUNLOG_MESSAGE(L"process file is " + full + L"!");
-    struct stat st {};
-    Count(walk, StatPath(full, st) ? static_cast<std::uint64_t>(st.st_size) : 0);
+    Count(walk, full);
     if (EndsWith(lower, L".i") && !walk.isTre) {
         if (EndsWith(lower, L"/0.dat.i") || EndsWith(lower, L"/1.dat.i") || EndsWith(lower, L"/2.dat.i"))
             return MergeIntoPack(walk, full, target);
         return PatchIndex(walk, full, target);
     }
-    if (EndsWith(lower, L"/0.dat") || EndsWith(lower, L"/1.dat") || EndsWith(lower, L"/2.dat")) return true;
     if (EndsWith(lower, L"/del.lst")) return ProcessDeleteList(full, walk.appDir, walk.journal);
-    if (ReplaceFile(walk, full, target)) return true;
-    if (EndsWith(lower, L"httpproxy.dll")) {
-        RUNLOG_WARNING(target + L" cannot be replaced, kept");
-        return true;
-    }
-    return false;
+    return true;  // pack data: read by its index's merge
 }
 
 bool WalkFolder(const Walk& walk, const std::wstring& current);
@@ -154,7 +200,7 @@ bool InstallSubfolder(const Walk& walk, const std::wstring& full, const std::wst
     }
     struct stat st {};
     if (!empty && StatPath(target, st) && S_ISDIR(st.st_mode)) return WalkFolder(walk, full);
-    Count(walk, 1);
+    Count(walk, full);
     if (StatPath(target, st)) {
         // An empty package folder over an existing game folder adds nothing.
         return CopyFolderTree(full, target);
@@ -172,15 +218,30 @@ bool WalkFolder(const Walk& walk, const std::wstring& current) {
         const std::string n = e->d_name;
         if (n != "." && n != "..") names.push_back(platform::ToWide(n));
     }
+    // Entries are dispatched in listing order: a batch of plain files is
+    // finished before any other entry is.
+    std::vector<Replacement> batch;
+    const auto finishBatch = [&] {
+        bool ok = batch.empty() || JournalBatch(walk, batch);
+        for (std::size_t i = 0; ok && i < batch.size(); ++i) ok = InstallPlainFile(walk, batch[i]);
+        batch.clear();
+        return ok;
+    };
     for (const std::wstring& name : names) {
         const std::wstring full = current + L"/" + name;
         const std::wstring target = walk.appDir + full.substr(walk.root.size() + 1);
         struct stat st {};
         if (!StatPath(full, st)) continue;  // moved in as part of its folder
+        if (!S_ISDIR(st.st_mode) && IsPlainFile(walk, full)) {
+            batch.push_back({full, target, {}});
+            if (batch.size() == kBatchFiles && !finishBatch()) return false;
+            continue;
+        }
+        if (!finishBatch()) return false;
         const bool ok = S_ISDIR(st.st_mode) ? InstallSubfolder(walk, full, target) : InstallFile(walk, full, target);
         if (!ok) return false;
     }
-    return true;
+    return finishBatch();
 }
 
 }  // namespace

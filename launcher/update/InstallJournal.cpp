@@ -38,6 +38,16 @@ bool SyncFolderOf(const std::string& path) {
     return ok;
 }
 
+// Flushes every file of the file system holding `folder` (the package's
+// bytes, which the unpack and the copies leave in the page cache).
+bool SyncFileSystemOf(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
@@ -238,23 +248,28 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
     return true;
 }
 
-bool InstallJournal::Append(const std::string& line) {
+bool InstallJournal::Append(const std::string& line, bool flush) {
     if (!file_ || StepFails()) return false;
     const std::string text = line + "\n";
-    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0 &&
-           ::fsync(::fileno(file_)) == 0;
+    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() && (!flush || Flush());
 }
+
+bool InstallJournal::Flush() { return file_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0; }
 
 std::wstring InstallJournal::NextAsidePath() {
     return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
 }
 
-bool InstallJournal::RecordNew(const std::wstring& path) { return Append("N\t" + Narrow(path)); }
+bool InstallJournal::RecordNew(const std::wstring& path, bool flush) { return Append("N\t" + Narrow(path), flush); }
+
+bool InstallJournal::RecordMoveAside(const std::wstring& path, std::string& aside) {
+    aside = Narrow(NextAsidePath());
+    return Append("M\t" + Narrow(path) + "\t" + aside, false);
+}
 
 bool InstallJournal::MoveAside(const std::wstring& path) {
-    const std::string aside = Narrow(NextAsidePath());
-    const std::string target = Narrow(path);
-    return Append("M\t" + target + "\t" + aside) && ::rename(target.c_str(), aside.c_str()) == 0;
+    std::string aside;
+    return RecordMoveAside(path, aside) && Flush() && ::rename(Narrow(path).c_str(), aside.c_str()) == 0;
 }
 
 bool InstallJournal::SaveCopy(const std::wstring& path) {
@@ -279,6 +294,14 @@ bool InstallJournal::SaveRegions(const std::wstring& path,
 
 bool InstallJournal::Commit() {
     if (!file_) return false;
+    // The installed bytes reach the disk before the journal goes: a power
+    // loss after the commit point must find the new game whole, not new
+    // names over data that was still in memory. Counted as a step, so a
+    // failing flush is tried like any other.
+    if (StepFails() || !SyncFileSystemOf(Narrow(appDir_))) {
+        RollBack();
+        return false;
+    }
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     const std::string journal = Narrow(appDir_ + kJournalName);

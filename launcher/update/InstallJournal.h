@@ -28,10 +28,18 @@ public:
     bool Active() const { return file_ != nullptr; }
 
     // `path` does not exist yet and will be created (file or folder tree).
-    bool RecordNew(const std::wstring& path);
+    // With `flush` false the record waits for the next Flush (or flushed
+    // record), and the change must wait for it too.
+    bool RecordNew(const std::wstring& path, bool flush = true);
     // Moves the existing `path` aside (a rename); rollback puts it back over
     // whatever is there then.
     bool MoveAside(const std::wstring& path);
+    // The record of MoveAside alone, not flushed: `aside` is where the
+    // caller renames `path` to once Flush has returned true.
+    bool RecordMoveAside(const std::wstring& path, std::string& aside);
+    // Puts the records not flushed yet on disk: one flush for a batch of
+    // changes. Undoing a record whose change was never made does nothing.
+    bool Flush();
     // Keeps a copy of the existing small file `path` (a pack index).
     bool SaveCopy(const std::wstring& path);
     // `path` will grow past its current length `length`.
@@ -40,20 +48,22 @@ public:
     // to be overwritten: one file, one flush, however many ranges.
     bool SaveRegions(const std::wstring& path, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges);
 
-    // Removes the journal (the install is complete) and the saved originals.
+    // Flushes the installation's file system, then removes the journal (the
+    // install is complete) and the saved originals. False after rolling
+    // back when the flush fails.
     bool Commit();
     // Undoes every recorded change and removes the journal. False when
     // something could not be restored; the journal then stays for the next start.
     bool RollBack();
 
-    // Test hook: called before each journal record with its number (counted
-    // from 0 since the hook was set); returning false fails the record as a
-    // full disk would. nullptr removes it.
+    // Test hook: called before each journal record and before the commit's
+    // flush, with its number (counted from 0 since the hook was set);
+    // returning false fails that step as a full disk would. nullptr removes it.
     using StepHook = std::function<bool(int step)>;
     static void SetStepHookForTesting(StepHook hook);
 
 private:
-    bool Append(const std::string& line);
+    bool Append(const std::string& line, bool flush = true);
     std::wstring NextAsidePath();
 
     std::FILE* file_ = nullptr;

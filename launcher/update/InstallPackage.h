@@ -12,8 +12,8 @@
 // be ended (WM_QUIT posted); true otherwise.
 bool InstallPackage(const std::wstring& path);
 
-// The install steps after unpacking, without the main window: ends the game
-// clients unless `endClients` is false, installs the package root `stem`
-// into `appDir` under a journal and commits. False after rolling back.
+// The install steps after unpacking, without the main window and without
+// ending game clients: installs the package root `stem` into `appDir` under
+// a journal and commits. False after rolling back.
 // Exposed for tests and the benchmark.
 bool InstallUnpackedPackage(const std::wstring& stem, bool isTre, const std::wstring& appDir);

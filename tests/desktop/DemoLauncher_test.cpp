@@ -48,42 +48,6 @@ bool SkinImage(const std::string& skinFile, const std::string& element, const st
     return true;
 }
 
-// The colour of one pixel of an image file (a screenshot or a skin image).
-bool PixelAt(const fs::path& image, int x, int y, int rgb[3]) {
-    const std::string p = "p{" + std::to_string(x) + "," + std::to_string(y) + "}";
-    const std::string out = testsupport::Capture("convert '" + image.string() + "' -format '%[fx:int(255*" + p +
-                                                 ".r+0.5)] %[fx:int(255*" + p + ".g+0.5)] %[fx:int(255*" + p +
-                                                 ".b+0.5)]' info: 2>/dev/null");
-    std::istringstream in(out);
-    return static_cast<bool>(in >> rgb[0] >> rgb[1] >> rgb[2]);
-}
-
-// An opaque pixel of an image's top-left (or bottom-left) `corner` x
-// `corner` square, which nine-patch drawing puts on the screen unscaled: the
-// one farthest from the image's edges, clear of the window's rounded corner.
-// `x`, `y` are within that square.
-bool OpaqueCornerPixel(const fs::path& image, int corner, bool bottom, int& x, int& y, int rgb[3]) {
-    const std::string n = std::to_string(corner);
-    std::istringstream lines(testsupport::Capture("convert '" + image.string() + "' -gravity " +
-                                                  (bottom ? "SouthWest" : "NorthWest") + " -crop " + n + "x" + n +
-                                                  "+0+0 +repage -depth 8 txt:- 2>/dev/null"));
-    const testsupport::TextPattern row("^([0-9]+),([0-9]+):.*#([0-9A-Fa-f]{8})");
-    std::string line;
-    int best = -1;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> m;
-        if (!row.Search(line, m)) continue;
-        const unsigned long rgba = std::stoul(m[3], nullptr, 16);
-        const int px = std::stoi(m[1]), py = std::stoi(m[2]);
-        const int depth = px + (bottom ? corner - 1 - py : py);
-        if ((rgba & 0xFF) != 0xFF || depth <= best) continue;
-        best = depth, x = px, y = py;
-        rgb[0] = static_cast<int>(rgba >> 24), rgb[1] = static_cast<int>((rgba >> 16) & 0xFF),
-        rgb[2] = static_cast<int>((rgba >> 8) & 0xFF);
-    }
-    return best >= 0;
-}
-
 bool Near(const int a[3], const int b[3], int slack) {
     for (int i = 0; i < 3; ++i) {
         if (std::abs(a[i] - b[i]) > slack) return false;
@@ -109,12 +73,12 @@ void ExpectOnScreen(const fs::path& shot, const std::vector<Spot>& spots) {
     WaitFor([&] {
         testsupport::Capture("import -window root '" + shot.string() + "' 2>/dev/null");
         for (const Spot& spot : spots) {
-            if (!PixelAt(shot, spot.x, spot.y, pixel) || !Near(pixel, spot.rgb, 8)) return false;
+            if (!testsupport::ImagePixel(shot, spot.x, spot.y, pixel) || !Near(pixel, spot.rgb, 8)) return false;
         }
         return true;
     }, 10);
     for (const Spot& spot : spots) {
-        ASSERT_TRUE(PixelAt(shot, spot.x, spot.y, pixel)) << spot.what;
+        ASSERT_TRUE(testsupport::ImagePixel(shot, spot.x, spot.y, pixel)) << spot.what;
         EXPECT_TRUE(Near(pixel, spot.rgb, 8)) << spot.what << " at " << spot.x << "," << spot.y << " is "
                                              << Rgb(pixel) << ", the skin gives " << Rgb(spot.rgb);
     }
@@ -185,13 +149,13 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
     const std::string background = image;
     spots[0].what = "main background";
     spots[0].x = main.x + 12, spots[0].y = main.y + mainH / 2;
-    ASSERT_TRUE(PixelAt(kSkin / image, 12, mainH / 2, spots[0].rgb)) << image;
+    ASSERT_TRUE(testsupport::ImagePixel(kSkin / image, 12, mainH / 2, spots[0].rgb)) << image;
     ASSERT_TRUE(SkinImage(mainSkin, "<Button[^>]*name=\"EnterGameBtn\"[^>]*>", "normalimage", image, corner) && corner > 0);
     ScreenBox button;
     ASSERT_TRUE(testsupport::SkinBox(mainSkin, "EnterGameBtn", button));
     const int l = button.x, t = button.y;
     int ix, iy;
-    ASSERT_TRUE(OpaqueCornerPixel(kSkin / image, corner, false, ix, iy, spots[1].rgb)) << image;
+    ASSERT_TRUE(testsupport::OpaqueCornerPixel(kSkin / image, corner, false, ix, iy, spots[1].rgb)) << image;
     spots[1].what = "enter button";
     spots[1].x = main.x + l + ix, spots[1].y = main.y + t + iy;
     // Regression: a fall-back colour behind the button filled its rounded
@@ -199,7 +163,7 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
     // corner pixel shows the window's background.
     spots[2].what = "enter button's rounded corner";
     spots[2].x = main.x + l + 1, spots[2].y = main.y + t + 1;
-    ASSERT_TRUE(PixelAt(kSkin / background, l + 1, t + 1, spots[2].rgb)) << background;
+    ASSERT_TRUE(testsupport::ImagePixel(kSkin / background, l + 1, t + 1, spots[2].rgb)) << background;
     ExpectOnScreen(shot, spots);
 
     // The settings button opens the backdrop and the dialog on it.
@@ -224,7 +188,7 @@ TEST_F(DemoLauncherTest, MainWindowCentredPanelsAtTheirOffsetsAndTheSettingsDial
     ASSERT_TRUE(SkinImage("setting.xml", "<VerticalLayout[^>]*bkimage=[^>]*>", "bkimage", image, corner) && corner > 0);
     Spot frame;
     frame.what = "settings dialog frame";
-    ASSERT_TRUE(OpaqueCornerPixel(kSkin / image, corner, true, ix, iy, frame.rgb)) << image;
+    ASSERT_TRUE(testsupport::OpaqueCornerPixel(kSkin / image, corner, true, ix, iy, frame.rgb)) << image;
     frame.x = dialog.x + ix, frame.y = dialog.y + dialog.h - corner + iy;
     ExpectOnScreen(shot, {frame});
 

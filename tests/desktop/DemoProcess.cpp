@@ -110,10 +110,41 @@ int DemoProcess::Stop(int seconds) {
     return ExitStatus(seconds);
 }
 
-std::vector<ScreenBox> DemoProcess::VisibleWindows() const {
+bool ImagePixel(const fs::path& image, int x, int y, int rgb[3]) {
+    const std::string p = "p{" + std::to_string(x) + "," + std::to_string(y) + "}";
+    const std::string out = Capture("convert '" + image.string() + "' -format '%[fx:int(255*" + p +
+                                    ".r+0.5)] %[fx:int(255*" + p + ".g+0.5)] %[fx:int(255*" + p +
+                                    ".b+0.5)]' info: 2>/dev/null");
+    std::istringstream in(out);
+    return static_cast<bool>(in >> rgb[0] >> rgb[1] >> rgb[2]);
+}
+
+bool OpaqueCornerPixel(const fs::path& image, int corner, bool bottom, int& x, int& y, int rgb[3]) {
+    const std::string n = std::to_string(corner);
+    std::istringstream lines(Capture("convert '" + image.string() + "' -gravity " +
+                                     (bottom ? "SouthWest" : "NorthWest") + " -crop " + n + "x" + n +
+                                     "+0+0 +repage -depth 8 txt:- 2>/dev/null"));
+    const TextPattern row("^([0-9]+),([0-9]+):.*#([0-9A-Fa-f]{8})");
+    std::string line;
+    int best = -1;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> m;
+        if (!row.Search(line, m)) continue;
+        const unsigned long rgba = std::stoul(m[3], nullptr, 16);
+        const int px = std::stoi(m[1]), py = std::stoi(m[2]);
+        const int depth = px + (bottom ? corner - 1 - py : py);
+        if ((rgba & 0xFF) != 0xFF || depth <= best) continue;
+        best = depth, x = px, y = py;
+        rgb[0] = static_cast<int>(rgba >> 24), rgb[1] = static_cast<int>((rgba >> 16) & 0xFF),
+        rgb[2] = static_cast<int>((rgba >> 8) & 0xFF);
+    }
+    return best >= 0;
+}
+
+std::vector<ScreenBox> VisibleWindowsOf(pid_t pid) {
     std::vector<ScreenBox> windows;
-    if (pid_ <= 0) return windows;
-    std::istringstream ids(Capture("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " 2>/dev/null"));
+    if (pid <= 0) return windows;
+    std::istringstream ids(Capture("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
     std::string id;
     while (ids >> id) {
         ScreenBox b;
@@ -135,6 +166,8 @@ std::vector<ScreenBox> DemoProcess::VisibleWindows() const {
     }
     return windows;
 }
+
+std::vector<ScreenBox> DemoProcess::VisibleWindows() const { return VisibleWindowsOf(pid_); }
 
 bool DemoProcess::Shows(const ScreenBox& box) const {
     for (const ScreenBox& b : VisibleWindows()) {

@@ -27,6 +27,18 @@ void ClickAt(int x, int y);
 // pos="l,t,r,b"), or the layout's <Window size="w,h"> for an empty name.
 bool SkinBox(const std::string& file, const std::string& name, ScreenBox& box);
 
+// The colour of one pixel of an image file (a screenshot or a skin image).
+bool ImagePixel(const std::filesystem::path& image, int x, int y, int rgb[3]);
+
+// An opaque pixel of an image's top-left (or bottom-left) `corner` x
+// `corner` square, which nine-patch drawing puts on the screen unscaled: the
+// one farthest from the image's edges, clear of the window's rounded corner.
+// `x`, `y` are within that square.
+bool OpaqueCornerPixel(const std::filesystem::path& image, int corner, bool bottom, int& x, int& y, int rgb[3]);
+
+// The visible windows larger than one pixel of process `pid`.
+std::vector<ScreenBox> VisibleWindowsOf(pid_t pid);
+
 // The demo launcher as the player starts it, in its own process, from a
 // private copy of the demo installation (which the test may change before
 // Start). The destructor ends a launcher still running.

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -37,6 +38,7 @@ fs::path FileFor(const fs::path& root, const std::string& urlPath) {
 struct UpdateSite::Server {
     httplib::Server http;
     std::thread thread;
+    std::atomic<bool> listenEnded{false};
     std::mutex logMutex;
     std::FILE* log = nullptr;
 };
@@ -130,7 +132,15 @@ bool UpdateSite::Start(std::string& failure) {
         if (server->log) std::fclose(server->log);
         return false;
     }
-    server->thread = std::thread([raw] { raw->http.listen_after_bind(); });
+    server->thread = std::thread([raw] {
+        raw->http.listen_after_bind();
+        raw->listenEnded = true;
+    });
+    // The server library's stop() does nothing until its accept loop has
+    // marked itself running: a Stop() coming right after Start() (a
+    // command that ends at once) would leave that loop serving forever and
+    // the join waiting for it. Start returns once stop() can take effect.
+    while (!raw->http.is_running() && !raw->listenEnded) std::this_thread::sleep_for(std::chrono::microseconds(100));
     server_ = std::move(server);
     return true;
 }

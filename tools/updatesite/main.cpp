@@ -105,6 +105,10 @@ int main(int argc, char** argv) {
     if (!command.empty()) sigaddset(&signals, SIGCHLD);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::fprintf(stderr, "updatesite: cannot take signals: %s\n", std::strerror(errno));
+        return 1;
+    }
 
     int pidFd = -1;
     if (untilPid != 0) {
@@ -139,12 +143,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The session's end is seen by reaping, not by counting SIGCHLDs: the
+    // signal only wakes the loop early, and a reap every second ends the
+    // site even if a wake-up were ever missed.
+    constexpr int kReapEveryMs = 1000;
     int stopRequests = 0;
     pollfd waits[2] = {{signalFd, POLLIN, 0}, {pidFd, POLLIN, 0}};
     for (;;) {
-        if (poll(waits, pidFd >= 0 ? 2 : 1, -1) < 0) {
+        const int ready = poll(waits, pidFd >= 0 ? 2 : 1, command.empty() ? -1 : kReapEveryMs);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
+        }
+        if (ready == 0) {
+            if (session.ReapEnded()) break;
+            continue;
         }
         if (pidFd >= 0 && (waits[1].revents & POLLIN)) break;
         signalfd_siginfo info{};

@@ -1,8 +1,15 @@
 #include "launcher/update/PatchCallbacks.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+
+#include "launcher/update/InstallJournal.h"
 #include "launcher/update/UpdateRun.h"
+#include "platform/Process.h"
 #include "launcher/update/ZipBuilder.h"
 
 // What the library's events do to the launcher while a run goes on.
@@ -124,6 +131,99 @@ TEST_F(UpdateRun, ALauncherPackageHandsOverToTheUpdater) {
     // The updater takes its files from there: nothing is installed or removed.
     EXPECT_TRUE(fs::exists(dir_.Path() / "dl" / "1" / "launcher"));
     EXPECT_NE(testsupport::ReadFileBytes(dir_.Path() / "launcher"), "new launcher");
+}
+
+// The package event installs through the main window: its run log gets a
+// line for every file processed and, from the window's size probe, the
+// "no file" line for every folder counted (new or empty ones, which are
+// copied whole), none for a folder the game has, which is walked. The
+// progress counts a folder as 1.
+TEST_F(UpdateRun, APackageFromTheEventIsCountedThroughTheWindowsProbe) {
+    Put("kept/old.txt", "old");
+    const fs::path package = dir_.Path() / "dl" / "1.upd";
+    fs::create_directories(package.parent_path());
+    ASSERT_TRUE(ziptest::WriteZip(package.string(), {{"top.txt", "top"},
+                                                     {"kept/c.txt", "cc"},
+                                                     {"newdir/a.txt", "aaaa"},
+                                                     {"emptydir/", "", 040755}}));
+    InstallFake(Needing(L"1.1", L"2.0", {Package(package), Stage(L"1.1"), Simple(Kind::AllFinished)}));
+    int done = -1;
+    Run([&](LauncherFrameWnd& frame) {
+        ASSERT_TRUE(PumpLongUntil([&] { return Settled(frame); })) << Log();
+        done = frame.installDone;
+    });
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "newdir" / "a.txt"), "aaaa");
+    EXPECT_TRUE(fs::is_directory(dir_.Path() / "emptydir"));
+    EXPECT_EQ(done, 3 + 2 + 1 + 1);
+    const std::string log = Log();
+    const std::string root = (dir_.Path() / "dl" / "1").string();
+    for (const char* file : {"top.txt", "kept/c.txt"}) {
+        EXPECT_EQ(CountOf(log, "process file is " + root + "/" + file + "!"), 1) << file << "\n" << log;
+    }
+    for (const char* folder : {"newdir", "emptydir"}) {
+        const std::string line = "pathList.xml " + root + "/" + folder + " error in update server";
+        const std::size_t at = log.find(line);
+        ASSERT_NE(at, std::string::npos) << folder << "\n" << log;
+        const std::size_t lineStart = log.rfind('\n', at) + 1;
+        EXPECT_NE(log.substr(lineStart, at - lineStart).find("HttpTransfer.cpp("), std::string::npos) << log;
+    }
+    EXPECT_EQ(CountOf(log, "pathList.xml"), 2) << log;
+}
+
+// The kind test is case-sensitive: ".UPD" is neither unpacked nor
+// installed, and the run goes on.
+TEST_F(UpdateRun, AnUpperCaseExtensionIsNeitherUnpackedNorInstalled) {
+    const fs::path package = dir_.Path() / "dl" / "2.UPD";
+    fs::create_directories(package.parent_path());
+    ASSERT_TRUE(ziptest::WriteZip(package.string(), {{"x.txt", "x"}}));
+    InstallFake(Needing(L"1.1", L"2.0", {Package(package), Stage(L"1.1"), Simple(Kind::AllFinished)}));
+    RunUntilUpdateEnds();
+    EXPECT_FALSE(fs::exists(dir_.Path() / "dl" / "2"));
+    EXPECT_FALSE(fs::exists(dir_.Path() / "x.txt"));
+    EXPECT_NE(VersionIni().find("Version=1.1\r\n"), std::string::npos) << VersionIni();
+}
+
+// A game client (a stand-in that sleeps, run as "qx.exe" from the game
+// folder) is ended, and gone, before the first change the package makes.
+TEST_F(UpdateRun, ARunningClientIsEndedBeforeItsFileIsReplaced) {
+    const fs::path client = dir_.Path() / "qx.exe";
+    fs::copy_file("/bin/sleep", client, fs::copy_options::overwrite_existing);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::execl(client.c_str(), "qx.exe", "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_TRUE(PumpLongUntil([&] {
+        for (const platform::ProcessInfo& p : platform::ListProcesses())
+            if (p.pid == pid && p.exeName == L"qx.exe") return true;
+        return false;
+    }));
+    // Running or sleeping until it is ended; a zombie once it has.
+    const auto state = [pid] {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t close = line.rfind(')');
+        return close == std::string::npos || close + 2 >= line.size() ? 'X' : line[close + 2];
+    };
+    std::atomic<char> atFirstChange{'?'};
+    InstallJournal::SetStepHookForTesting([&](int step) {
+        if (step == 0) atFirstChange = state();
+        return true;
+    });
+    const fs::path package = dir_.Path() / "dl" / "3.upd";
+    fs::create_directories(package.parent_path());
+    ASSERT_TRUE(ziptest::WriteZip(package.string(), {{"qx.exe", "new client", 0100755}}));
+    InstallFake(Needing(L"1.1", L"2.0", {Package(package), Stage(L"1.1"), Simple(Kind::AllFinished)}));
+    RunUntilUpdateEnds();
+    InstallJournal::SetStepHookForTesting(nullptr);
+    int status = 0;
+    const bool ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) ::kill(pid, SIGKILL), ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(ended && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(atFirstChange.load(), 'Z');
+    EXPECT_EQ(testsupport::ReadFileBytes(client), "new client");
 }
 
 }  // namespace
