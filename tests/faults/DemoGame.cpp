@@ -1,6 +1,5 @@
 #include "faults/DemoGame.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -21,7 +20,7 @@ bool IsLauncherState(const fs::path& relative) { return relative == "version.ini
 std::map<fs::path, std::string> TreeFiles(const fs::path& tree) {
     std::map<fs::path, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(tree)) {
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), tree)] = ReadFileBytes(entry.path());
+        if (entry.is_regular_file()) files[entry.path().lexically_relative(tree)] = ReadFileBytes(entry.path());
     }
     return files;
 }
@@ -90,15 +89,25 @@ std::string DemoGame::ServeSite(testsupport::TestHttpServer& server) {
 
 std::vector<std::string> DemoGame::PackagePaths() {
     std::vector<std::string> paths;
-    const fs::path site = BuildDir() / "site";
-    for (const auto& entry : fs::recursive_directory_iterator(site)) {
-        const std::string ext = entry.path().extension().string();
-        if (entry.is_regular_file() && (ext == ".upd" || ext == ".tre")) {
-            paths.push_back("/site/" + fs::relative(entry.path(), site).generic_string());
-        }
+    const std::string manifest = ReadFileBytes(BuildDir() / "site" / "version_newStyle.xml");
+    const std::string attribute = "name=\"";
+    for (std::size_t at = manifest.find(attribute); at != std::string::npos; at = manifest.find(attribute, at + 1)) {
+        const std::size_t start = at + attribute.size();
+        const std::string name = manifest.substr(start, manifest.find('"', start) - start);
+        if (name.ends_with(".upd") || name.ends_with(".tre")) paths.push_back("/site/" + name);
     }
-    std::sort(paths.begin(), paths.end());
     return paths;
+}
+
+std::string DemoGame::DataPackagePath() {
+    for (const std::string& path : PackagePaths()) {
+        if (path.find("/data-") != std::string::npos && path.ends_with(".upd")) return path;
+    }
+    return {};
+}
+
+std::string DemoGame::SiteFile(const std::string& sitePath) {
+    return ReadFileBytes(BuildDir() / "site" / sitePath.substr(std::string("/site/").size()));
 }
 
 std::string DemoGame::Versions(const fs::path& root) const {

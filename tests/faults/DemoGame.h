@@ -28,9 +28,13 @@ public:
     // Serves the demo's update site under /site/ of `server`; the URL to give
     // the constructor.
     static std::string ServeSite(testsupport::TestHttpServer& server);
-    // The site paths ("/site/...") of the published packages, in the order
-    // the update fetches them.
+    // The site paths ("/site/...") of the packages the published manifest
+    // names, in its order.
     static std::vector<std::string> PackagePaths();
+    // The one of them with files for the game (the data stage's ".upd").
+    static std::string DataPackagePath();
+    // The bytes the site serves at `sitePath` ("/site/...").
+    static std::string SiteFile(const std::string& sitePath);
 
     const std::filesystem::path& Folder() const { return folder_; }
     std::filesystem::path Program() const { return folder_ / "launcher"; }

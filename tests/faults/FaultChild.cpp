@@ -124,8 +124,7 @@ MountSpace::MountSpace(const std::vector<Mount>& mounts) {
                 continue;
             }
             if (::mount(path, path, nullptr, MS_BIND | MS_REC, nullptr) != 0) fail(step);
-            const unsigned long readOnly = mounts[i].kind == Mount::ReadOnly ? MS_RDONLY : 0;
-            if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | readOnly, nullptr) != 0) fail(step);
+            if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) fail(step);
         }
         [[maybe_unused]] auto n = ::write(ready[1], report, sizeof report);
         char byte;

@@ -29,12 +29,11 @@ std::string MountsUnavailable();
 class MountSpace {
 public:
     struct Mount {
-        enum Kind { Tmpfs, ReadOnly, Writable } kind;
+        enum Kind { Tmpfs, ReadOnly } kind;
         std::filesystem::path path;  // an existing folder; bind mounts cover it with itself
         std::size_t bytes = 0;       // the tmpfs's size
     };
-    // Mounts in order, so a Writable one may re-open a folder under a
-    // ReadOnly one.
+    // Mounts in order.
     explicit MountSpace(const std::vector<Mount>& mounts);
     ~MountSpace();
     MountSpace(const MountSpace&) = delete;

@@ -40,7 +40,8 @@ using Snapshot = std::map<std::string, std::string>;
 Snapshot Take(const fs::path& root) {
     Snapshot s;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string rel = fs::relative(it->path(), root).string();
+        // Lexically: the holder's /proc root must not be resolved.
+        const std::string rel = it->path().lexically_relative(root).string();
         if (rel == "updatecache" || rel == "temp") {
             it.disable_recursion_pending();
             continue;
@@ -122,7 +123,8 @@ TEST_P(FullDiskDownload, FailsAndHandsOverNoShortPackage) {
         ASSERT_EQ(space->Failure(), "");
         fence.space = space.get();
         seen = space->Inside(folder);
-        DemoGame game(seen, site);
+        // Laid down from inside: copying through the holder's root is refused.
+        ASSERT_EQ(faulttest::RunFenced(fence, [&] { return DemoGame(folder, site).Folder().empty() ? 1 : 0; }), 0);
         ASSERT_TRUE(FillLeaving(seen.parent_path(), 100 << 10));
     } else {
         DemoGame game(folder, site);
@@ -146,7 +148,7 @@ TEST_P(FullDiskDownload, FailsAndHandsOverNoShortPackage) {
         EXPECT_NE(log.find("File too large"), std::string::npos) << log;
     }
     // What the cache keeps is a true prefix for the next run to resume.
-    const std::string package = ReadFileBytes(DemoGame::BuildDir() / "site/1/data-1.0.0.1.1-1.0.0.2/1.upd");
+    const std::string package = ReadFileBytes(DemoGame::BuildDir() / "site" / DemoGame::DataPackagePath().substr(6));
     for (const auto& entry : fs::recursive_directory_iterator(seen / "updatecache")) {
         if (!entry.is_regular_file() || entry.path().extension() != ".upd") continue;
         const std::string kept = ReadFileBytes(entry.path());
@@ -168,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Means, FullDiskDownload, ::testing::ValuesIn(kDownloadR
 TEST(FullDiskInstall, EndsWithTheOldOrTheNewGame) {
     if (const std::string why = DemoGame::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     if (const std::string why = faulttest::MountsUnavailable(); !why.empty()) GTEST_SKIP() << why;
-    const fs::path package = DemoGame::BuildDir() / "site/1/data-1.0.0.1.1-1.0.0.2/1.upd";
+    const fs::path package = DemoGame::BuildDir() / "site" / DemoGame::DataPackagePath().substr(6);
     const std::uint64_t leaves[] = {0, 4 << 10, 16 << 10, 64 << 10, 256 << 10, 1 << 20, 16 << 20};
     int failed = 0;
     int installed = 0;

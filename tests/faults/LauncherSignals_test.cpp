@@ -37,17 +37,8 @@ constexpr char kUpdated[] = "1.0.0.2/1.0.0.2";
 constexpr char kManifest[] = "/site/version_newStyle.xml";
 constexpr auto kExitBound = 1s;  // the launcher's shutdown contract
 
-// The data stage's package with files (the one worth interrupting).
-std::string DataPackage() {
-    for (const std::string& path : DemoGame::PackagePaths()) {
-        if (path.find("/data-") != std::string::npos && path.ends_with(".upd")) return path;
-    }
-    return {};
-}
-
-std::string SiteFile(const std::string& sitePath) {
-    return ReadFileBytes(DemoGame::BuildDir() / "site" / sitePath.substr(std::string("/site/").size()));
-}
+std::string DataPackage() { return DemoGame::DataPackagePath(); }
+std::string SiteFile(const std::string& sitePath) { return DemoGame::SiteFile(sitePath); }
 
 // Raises a flag the moment the install journal is created in `folder`.
 class JournalWatch {
@@ -107,9 +98,14 @@ protected:
     // Signals `pid` and waits for it: the time it took, or a minute when it
     // did not end.
     static std::chrono::milliseconds SignalAndWait(ChildProcess& started, pid_t pid, int signal, int& status) {
+        status = -1;
+        // kill() with 0 or -1 would reach every process of the group or system.
+        if (pid <= 0) {
+            ADD_FAILURE() << "no launcher to signal";
+            return std::chrono::minutes(1);
+        }
         const auto sent = Clock::now();
         ::kill(pid, signal);
-        status = -1;
         if (pid == started.Pid()) {
             status = started.Wait(60s);
         } else {
@@ -142,10 +138,13 @@ protected:
     void FinishUpdate() {
         server.Serve(kManifest, 200, SiteFile(kManifest));
         server.Serve(DataPackage(), 200, SiteFile(DataPackage()));
+        // The last run's log must not answer for this one.
+        fs::remove(game->Folder() / "run.log");
         auto child = Start();
-        ASSERT_TRUE(WaitUntil([&] { return UpdatedAndIdle(); }, 60s)) << Logs();
+        pid_t pid = -1;
+        ASSERT_TRUE(WaitUntil([&] { return UpdatedAndIdle() && (pid = Running()) > 0; }, 60s)) << Logs();
         int status = 0;
-        EXPECT_LT(SignalAndWait(*child, Running(), SIGTERM, status), kExitBound);
+        EXPECT_LT(SignalAndWait(*child, pid, SIGTERM, status), kExitBound);
         EXPECT_EQ(status, 0);
         EXPECT_EQ(game->Inconsistency(), "");
         EXPECT_TRUE(WaitUntil([] { return faulttest::LiveChildren().empty(); }, 5s));
@@ -228,6 +227,7 @@ TEST_P(KillTest, SigkillLeavesAGameTheNextStartRepairsAndUpdates) {
         ASSERT_TRUE(server.WaitForRequests(DataPackage(), 1)) << Logs();
         std::this_thread::sleep_for(300ms);
     }
+    ASSERT_GT(child->Pid(), 0);
     ::kill(-child->Pid(), SIGKILL);
     EXPECT_EQ(child->Wait(10s), 128 + SIGKILL);
     EXPECT_TRUE(WaitUntil([] { return faulttest::LiveChildren().empty(); }, 5s));

@@ -33,7 +33,8 @@ using Snapshot = std::map<std::string, std::string>;
 Snapshot Take(const fs::path& root) {
     Snapshot s;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string rel = fs::relative(it->path(), root).string();
+        // Lexically: the holder's /proc root must not be resolved.
+        const std::string rel = it->path().lexically_relative(root).string();
         if (rel == "updatecache" || rel == "temp") {
             it.disable_recursion_pending();
             continue;
@@ -52,7 +53,7 @@ void SetTreeWritable(const fs::path& root, bool writable) {
     fs::permissions(root, write, options);
 }
 
-enum class Means { WholeFolderMount, PlayerWithoutRights, GameMountDownloadsWritable, DataFolderMount };
+enum class Means { WholeFolderMount, PlayerWithoutRights, DataFolderMount };
 
 struct Row {
     const char* name;
@@ -93,12 +94,6 @@ TEST_P(ReadOnlyInstall, FailsCleanlyAndChangesNothing) {
     case Means::WholeFolderMount:
         space = std::make_unique<MountSpace>(std::vector<Mount>{{Mount::ReadOnly, folder}});
         break;
-    case Means::GameMountDownloadsWritable:
-        fs::create_directories(folder / "updatecache");
-        fs::create_directories(folder / "temp");
-        space = std::make_unique<MountSpace>(std::vector<Mount>{
-            {Mount::ReadOnly, folder}, {Mount::Writable, folder / "updatecache"}, {Mount::Writable, folder / "temp"}});
-        break;
     case Means::DataFolderMount:
         space = std::make_unique<MountSpace>(std::vector<Mount>{{Mount::ReadOnly, folder / "data"}});
         break;
@@ -123,19 +118,22 @@ TEST_P(ReadOnlyInstall, FailsCleanlyAndChangesNothing) {
     EXPECT_EQ(launcher.Wait(10s), 0) << Output();
     EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s);
 
-    if (means == Means::PlayerWithoutRights) SetTreeWritable(folder, true);
     const Snapshot after = Take(seen);
-    if (means == Means::PlayerWithoutRights) SetTreeWritable(folder, false);
-    EXPECT_TRUE(after == before);
+    for (const auto& [path, bytes] : before) {
+        EXPECT_TRUE(after.count(path) && after.at(path) == bytes) << path << " changed";
+    }
+    EXPECT_EQ(after.size(), before.size());
     EXPECT_EQ(game.Versions(seen), "1.0.0.1/1.0.0.1");
     EXPECT_FALSE(fs::exists(seen / "install.journal"));
     EXPECT_FALSE(fs::exists(seen / "install.journal.d"));
 }
 
+// A folder the launcher cannot write at all stops it before the update:
+// it cannot even make the plain copy of its scrambled Do.ini, so it fails
+// at its first file, the server list's.
 const Row kRows[] = {
-    {"whole_folder_read_only_mount", Means::WholeFolderMount, "cannot"},
-    {"player_without_write_rights", Means::PlayerWithoutRights, "cannot"},
-    {"game_read_only_downloads_writable", Means::GameMountDownloadsWritable, "install update files failure!"},
+    {"whole_folder_read_only_mount", Means::WholeFolderMount, "ServerListTemp.xml: Read-only file system"},
+    {"player_without_write_rights", Means::PlayerWithoutRights, "ServerListTemp.xml: Permission denied"},
     {"data_folder_read_only_mount", Means::DataFolderMount, "install update files failure!"},
 };
 INSTANTIATE_TEST_SUITE_P(Means, ReadOnlyInstall, ::testing::ValuesIn(kRows),
