@@ -29,7 +29,7 @@ using testsupport::ReadFileBytes;
 using Snapshot = std::map<std::string, std::string>;
 
 // Every game file and folder with its bytes and modes; the update's own
-// folders and the logs aside.
+// folders, the logs and the server list the launcher fetches aside.
 Snapshot Take(const fs::path& root) {
     Snapshot s;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
@@ -39,7 +39,10 @@ Snapshot Take(const fs::path& root) {
             it.disable_recursion_pending();
             continue;
         }
-        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "run.log") continue;
+        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "run.log" ||
+            rel == "ServerList.xml") {
+            continue;
+        }
         const auto mode = std::to_string(static_cast<int>(it->status().permissions()));
         s[rel] = mode + (it->is_directory() ? "<folder>" : ReadFileBytes(it->path()));
     }
