@@ -77,7 +77,10 @@ public:
     virtual void Release() = 0;
 
     // Any thread. Running and later CheckServer and RunPatch calls return
-    // false within one second; nothing more is fetched or reported.
+    // false within one second; nothing more is fetched or reported, except
+    // the rest of a stage whose handing over had begun (its remaining
+    // package events and its stage-finished event), since the launcher may
+    // have installed part of it already.
     virtual void Cancel() = 0;
 
     // Written by the launcher after a successful check; read by the library.

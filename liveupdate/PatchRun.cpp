@@ -49,7 +49,11 @@ bool PatchRun::Run(const UpdatePlan& plan, const std::vector<std::string>& baseU
         if (!stage.isLauncher) reached = stage.to;
         UPDATELOG(log_, std::string(stage.isLauncher ? "launcher" : "data") + " stage " + stage.from + " -> " +
                             stage.to + " handed over");
-        if (!Raise(nullptr, false, stage.isLauncher)) return false;
+        // Packages handed over may be installed already: their stage is
+        // finished even when a cancel came meanwhile, so the launcher records
+        // the version its game now has.
+        if (!Raise(nullptr, false, stage.isLauncher, !fetched.empty())) return false;
+        if (cancel_.IsCancelled()) return false;
     }
     if (!Raise(nullptr, true, false)) return false;
     std::error_code ec;
@@ -119,8 +123,11 @@ bool PatchRun::DeliverStage(const PublishedStage& stage, std::size_t stageNumber
         UPDATELOG(log_, "cannot create " + PathText(stageFolder) + ": " + ec.message());
         return false;
     }
+    if (cancel_.IsCancelled()) return false;
     for (std::size_t n = 0; n < fetched.size(); ++n) {
-        if (cancel_.IsCancelled()) return false;
+        // A stage is handed over whole: once its first package has gone to
+        // the launcher, a cancel no longer holds the rest back, or the game
+        // would be left between two versions.
         // A package the stage lists twice has one cache file: copy it for
         // all but its last use.
         bool usedAgain = false;
@@ -140,7 +147,7 @@ bool PatchRun::DeliverStage(const PublishedStage& stage, std::size_t stageNumber
         UPDATELOG(log_, "stage " + std::to_string(stageNumber) + " package " + std::to_string(n + 1) + " (" +
                             stage.packages[n].name + ") ready at " + PathText(fetched[n].target));
         const std::wstring path = WideFromUtf8(PathText(fetched[n].target));
-        if (!Raise(path.c_str(), true, false)) return false;
+        Raise(path.c_str(), true, false, true);
     }
     return true;
 }
@@ -158,8 +165,8 @@ void PatchRun::ReportBytes(const std::wstring& target, std::uint64_t done) {
     }
 }
 
-bool PatchRun::Raise(const wchar_t* path, bool isFileEvent, bool isLauncherStage) {
-    if (cancel_.IsCancelled()) return false;
+bool PatchRun::Raise(const wchar_t* path, bool isFileEvent, bool isLauncherStage, bool evenIfCancelled) {
+    if (!evenIfCancelled && cancel_.IsCancelled()) return false;
     if (callbacks_.onEvent) {
         callbacks_.onEvent(path, meter_.EventCount(doneBytes_), meter_.EventCount(meter_.TotalBytes()), isFileEvent,
                            callbacks_.context1, isLauncherStage);

@@ -57,8 +57,9 @@ private:
                   const std::filesystem::path& cache, const std::wstring& target);
     bool DeliverStage(const PublishedStage& stage, std::size_t stageNumber, const std::vector<Fetched>& fetched);
     void ReportBytes(const std::wstring& target, std::uint64_t done);
-    // Raises an event unless the run was cancelled; false when it was.
-    bool Raise(const wchar_t* path, bool isFileEvent, bool isLauncherStage);
+    // Raises an event unless the run was cancelled (or `evenIfCancelled`:
+    // the rest of a stage being handed over); false when it was not raised.
+    bool Raise(const wchar_t* path, bool isFileEvent, bool isLauncherStage, bool evenIfCancelled = false);
 
     std::filesystem::path installFolder_;
     std::filesystem::path cacheFolder_;

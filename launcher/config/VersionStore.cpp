@@ -31,3 +31,11 @@ bool VersionStore::Save() {
     written = config->WriteString(L"Version/LVersion", lVersion) && written;
     return config->SaveTo(path) && written;
 }
+
+bool VersionStore::SaveKey(const std::wstring& key, const std::wstring& value) const {
+    if (path.empty()) return false;
+    auto config = ConfigFile::Load(path);
+    if (!config) return false;
+    const bool written = config->WriteString(L"Version/" + key, value);
+    return config->SaveTo(path) && written;
+}

@@ -23,6 +23,13 @@ public:
     // when the file cannot be read (it is not created) or not written.
     bool Save();
 
+    // Writes only `value` under `key` ("Version" or "LVersion") into the
+    // file Load read, keeping the rest, without touching the fields: the
+    // update thread records a finished stage with it even when the UI
+    // thread, which owns the fields, no longer takes work. False when the
+    // file cannot be read or written.
+    bool SaveKey(const std::wstring& key, const std::wstring& value) const;
+
     std::wstring version;
     std::wstring lVersion;
     std::wstring path;

@@ -53,14 +53,20 @@ void OnStageFinished(LauncherFrameWnd& frame, LivePatchLoader& loader, bool isLa
     if (!loader.patch) return;
     const std::wstring reached =
         isLauncherStage ? loader.patch->GetLatestLauncherVersion() : loader.patch->GetReachedVersion();
-    // The store is read by the UI thread too, so it changes only there.
+    // The stage is installed: version.ini follows it here, on this thread,
+    // before anything can stop the launcher. Left to the UI thread, a quit
+    // arriving during the install (SIGTERM, a closed window) dropped the
+    // save, and the next start patched the new game again as the old one.
+    if (!VersionStore::Instance().SaveKey(isLauncherStage ? L"LVersion" : L"Version", reached)) {
+        RUNLOG_ERROR(L"save version.ini failure!");
+    }
+    // The store's fields are read by the UI thread too, so they change only there.
     const bool recorded = CallOnUiThread([reached, isLauncherStage] {
         LauncherFrameWnd* f = theLauncherFrame;
         if (!f) return false;
         VersionStore& versions = VersionStore::Instance();
         (isLauncherStage ? versions.lVersion : versions.version) = reached;
         ShowVersion(*f, reached);
-        if (!versions.Save()) RUNLOG_ERROR(L"save version.ini failure!");
         return true;
     });
     gLastPercent = -1;

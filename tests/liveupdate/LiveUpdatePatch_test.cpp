@@ -185,6 +185,32 @@ TEST_F(LiveUpdatePatchTest, CancelEndsAStalledRunAndEveryLaterCall) {
     EXPECT_TRUE(Contains(install.Log(), "run cancelled")) << install.Log();
 }
 
+// Regression: a cancel while the launcher installed a stage's package (a
+// launcher told to quit mid-install) dropped the stage-finished event, so
+// the installed stage was never recorded and the next start patched the
+// new game again as the old one. A stage begun is handed over whole.
+TEST_F(LiveUpdatePatchTest, CancelDuringAHandOverStillFinishesTheStage) {
+    PublishedManifest m = UpdateSite::Manifest(1, "1.2", "2.0");
+    m.stages.push_back({false, "1.0", "1.1", {site.Put("a.upd", PackageBytes(900, 1)), site.Put("b.upd", PackageBytes(800, 2))}});
+    m.stages.push_back({false, "1.1", "1.2", {site.Put("c.upd", PackageBytes(700, 3))}});
+    site.Publish(m);
+    PatchPtr patch = CheckedPatch();
+    static LivePatch* cancelling;
+    static std::vector<std::string> seen;
+    cancelling = patch.get();
+    seen.clear();
+    patch->onEvent = [](const wchar_t* path, std::int32_t, std::int32_t, bool isFile, void*, bool) {
+        if (path && isFile) {
+            seen.push_back("package " + fs::path(path).filename().string());
+            cancelling->Cancel();  // as the launcher's shutdown does while it installs
+        } else if (!path) {
+            seen.push_back(isFile ? "finished" : "stage " + Narrow(cancelling->GetReachedVersion()));
+        }
+    };
+    EXPECT_FALSE(patch->RunPatch(L"1.0", L"2.0"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"package 1.upd", "package 2.upd", "stage 1.1"})) << install.Log();
+}
+
 TEST_F(LiveUpdatePatchTest, RollbackIsRefusedAcrossObjects) {
     site.Publish(UpdateSite::Manifest(5, "1.0", "2.0"));
     EXPECT_TRUE(install.NewPatch()->CheckServer(site.ManifestUrl().c_str(), L"1.0"));

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "launcher/WorkerGroup.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/UpdateRun.h"
 #include "platform/Process.h"
@@ -64,6 +65,22 @@ TEST_F(UpdateRun, EachStageIsSavedAndShownAsItFinishes) {
     EXPECT_FALSE(atEnd.updateBusy);
     EXPECT_EQ(Record().runs.size(), 1u);
     EXPECT_EQ(Record().releases, Record().objects);  // unloaded after the good run
+}
+
+// Regression: a stage finishing while the launcher shuts down (a SIGTERM
+// during its install) was installed but not recorded, so the next start
+// patched the new game again as the old version.
+TEST_F(UpdateRun, AStageFinishedDuringShutdownIsStillRecorded) {
+    InstallFake(Needing(L"1.1", L"2.0", {Simple(Kind::Hold), Stage(L"1.1"), Simple(Kind::Hold),
+                                          Simple(Kind::AllFinished)}));
+    Run([&](LauncherFrameWnd&) {
+        ASSERT_TRUE(PumpUntilHolding()) << Log();
+        WorkerGroup::Instance().RequestStop();
+        LetGo();
+        PumpLongUntil([&] { return VersionIni().find("Version=1.1\r\n") != std::string::npos; });
+    });
+    EXPECT_NE(VersionIni().find("\r\nVersion=1.1\r\n"), std::string::npos) << VersionIni();
+    EXPECT_NE(VersionIni().find("LVersion=2.0\r\n"), std::string::npos) << VersionIni();
 }
 
 // A package that cannot be installed ends the run: nothing after it is
