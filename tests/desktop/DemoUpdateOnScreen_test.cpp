@@ -280,7 +280,11 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     std::string versions = Read(install() / "version.ini");
     std::erase(versions, '\r');
     EXPECT_EQ(versions, "[Version]\nVersion=1.0.0.2\nLVersion=1.0.0.2\n");
+    // The first process seen at the replaced file may not be the one that
+    // stays (the updater's start can be refused while the old one ends):
+    // the launcher is looked up again each time.
     const bool enabled = testsupport::WaitFor([&] {
+        again = ProcessRunning(exe);
         bool shown = false;
         for (const ScreenBox& w : testsupport::VisibleWindowsOf(again)) shown = shown || w.SameBox(pane);
         return shown && testsupport::CaptureScreen(shot) && !enterDisabled(shot);
@@ -298,7 +302,7 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     testsupport::ClickAt(pane.x + button.x + button.w / 2, pane.y + button.y + button.h / 2);
     ScreenBox popup;
     EXPECT_TRUE(testsupport::WaitFor([&] {
-        for (const ScreenBox& b : testsupport::VisibleWindowsOf(again)) {
+        for (const ScreenBox& b : testsupport::VisibleWindowsOf(ProcessRunning(exe))) {
             if (b.w == popupSize.w && b.h == rows * 27 + 4) popup = b;
         }
         return popup.w > 0;
