@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -215,6 +216,9 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
               output);
     ASSERT_TRUE(site.Started());
     const fs::path exe = install() / "launcher";
+    struct stat oldFile {};
+    ASSERT_EQ(::stat(exe.c_str(), &oldFile), 0);
+    const ino_t oldInode = oldFile.st_ino;
     const auto started = Clock::now();
 
     // While the first launcher runs: every shot of its windows, until a
@@ -226,12 +230,16 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     Clock::time_point moving{};
     int shots = 0;
     const bool restarted = testsupport::WaitFor([&] {
+        // The old launcher is whatever runs the file as it was at the start
+        // (the pid may change while it starts); once the updater has
+        // replaced the file, what runs it is the launcher that came back.
         const pid_t now = ProcessRunning(exe);
-        if (now != 0 && first == 0) first = now;
-        if (now != 0 && now != first) {
+        struct stat st {};
+        if (now != 0 && ::stat(exe.c_str(), &st) == 0 && st.st_ino != oldInode) {
             again = now;
             return true;
         }
+        if (now != 0) first = now;
         std::vector<ScreenBox> windows = testsupport::VisibleWindowsOf(first);
         bool shown = false;
         for (const ScreenBox& w : windows) shown = shown || w.SameBox(pane);
