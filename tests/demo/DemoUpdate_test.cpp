@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -200,6 +201,26 @@ protected:
         }
         return false;
     }
+
+    // Ends every process still running a program of the installation. The
+    // launcher that the updater started again is in no process group of the
+    // test's, so stopping the children does not reach it.
+    void EndProgramsOfTheInstallation() {
+        const std::string folder = install().string() + "/";
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+            const fs::path exe = fs::read_symlink(entry.path() / "exe", ec);
+            if (ec || !exe.string().starts_with(folder)) continue;
+            const pid_t pid = static_cast<pid_t>(std::stol(name));
+            ::kill(pid, SIGKILL);
+            // Reaped here when it is ours; otherwise its parent or init does.
+            ::waitpid(pid, nullptr, WNOHANG);
+        }
+    }
+
+    void TearDown() override { EndProgramsOfTheInstallation(); }
 
     testsupport::TempDir dir;
 };
