@@ -21,6 +21,7 @@
 #include "launcher/update/InstallPackage.h"
 #include "launcher/update/UnpackPackage.h"
 #include "liveupdate/LivePatch.h"
+#include "faults/GameSnapshot.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -33,24 +34,10 @@ using faulttest::DemoGame;
 using faulttest::MountSpace;
 using testsupport::ReadFileBytes;
 
-using Snapshot = std::map<std::string, std::string>;
+using Snapshot = faulttest::GameSnapshot;
 
-// The game's files with their bytes, leaving out what the update itself
-// keeps beside the game (logs, serial, download folders).
-Snapshot Take(const fs::path& root) {
-    Snapshot s;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        // Lexically: the holder's /proc root must not be resolved.
-        const std::string rel = it->path().lexically_relative(root).string();
-        if (rel == "updatecache" || rel == "temp") {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "run.log") continue;
-        s[rel] = it->is_directory() ? "<folder>" : ReadFileBytes(it->path());
-    }
-    return s;
-}
+// The game's files with their bytes.
+Snapshot Take(const fs::path& root) { return faulttest::TakeGameSnapshot(root, false); }
 
 // The library's events as the child saw them, one line each.
 void RecordEvent(const wchar_t* path, std::int32_t, std::int32_t, bool isFile, void* context, bool) {

@@ -14,6 +14,7 @@
 
 #include "faults/DemoGame.h"
 #include "faults/FaultChild.h"
+#include "faults/GameSnapshot.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -26,28 +27,11 @@ using faulttest::DemoGame;
 using faulttest::MountSpace;
 using testsupport::ReadFileBytes;
 
-using Snapshot = std::map<std::string, std::string>;
+using Snapshot = faulttest::GameSnapshot;
 
-// Every game file and folder with its bytes and modes; the update's own
-// folders, the logs and the server list the launcher fetches aside.
-Snapshot Take(const fs::path& root) {
-    Snapshot s;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        // Lexically: the holder's /proc root must not be resolved.
-        const std::string rel = it->path().lexically_relative(root).string();
-        if (rel == "updatecache" || rel == "temp") {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "run.log" ||
-            rel == "ServerList.xml") {
-            continue;
-        }
-        const auto mode = std::to_string(static_cast<int>(it->status().permissions()));
-        s[rel] = mode + (it->is_directory() ? "<folder>" : ReadFileBytes(it->path()));
-    }
-    return s;
-}
+// Every game file and folder with its bytes and modes; the server list the
+// launcher fetches itself left out.
+Snapshot Take(const fs::path& root) { return faulttest::TakeGameSnapshot(root, true, {"ServerList.xml"}); }
 
 void SetTreeWritable(const fs::path& root, bool writable) {
     const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
