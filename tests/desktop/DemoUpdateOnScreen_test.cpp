@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DemoProcess.h"
+#include "DesktopSupport.h"
+#include "launcher/ui/ScreenLayout.h"
+#include "support/TempDir.h"
+
+// The demo update as scripts/run-demo shows it on a desktop: the project's
+// update site, rate-limited as run-demo limits it, and the launcher of a new
+// player's installation at 1.0.0.1 on the test's X display. Screenshots are
+// read while the update runs and after the launcher has come back at
+// 1.0.0.2. With LAUNCHER_SCREENSHOT_DIR set, the moments that matter are
+// kept there as PNG files for a person to look at.
+
+#if defined(UPDATESITE_TOOL) && defined(DEMO_HAS_LAUNCHER_STAGE)
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using testsupport::ScreenBox;
+
+const fs::path kDemo = fs::path(LAUNCHER_BINARY_DIR) / "demo";
+const fs::path kSkin = fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default";
+
+// The update site and the session it runs, in a process group of their own.
+class Site {
+public:
+    Site(const std::vector<std::string>& args, const fs::path& output) {
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        if (posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attr);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Site() {
+        if (pid_ <= 0) return;
+        // The site passes SIGTERM on to the launcher and waits for it.
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        if (!testsupport::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 15)) {
+            ::kill(-pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+    bool Started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::string Read(const fs::path& path) { return fs::exists(path) ? testsupport::ReadFileBytes(path) : std::string(); }
+
+// The process running `exe` itself (a launcher whose file has been replaced
+// since it started shows as "... (deleted)" and is not it); 0 when none.
+pid_t ProcessRunning(const fs::path& exe) {
+    pid_t found = 0;
+    if (DIR* proc = ::opendir("/proc")) {
+        while (const dirent* e = ::readdir(proc)) {
+            const std::string name = e->d_name;
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::error_code ec;
+            if (fs::read_symlink(fs::path("/proc") / name / "exe", ec) == exe) found = std::stoi(name);
+        }
+        ::closedir(proc);
+    }
+    return found;
+}
+
+// The bytes of the packages the site's manifest names, as run-demo sums them.
+std::uintmax_t PackageBytes() {
+    const std::string manifest = testsupport::ReadFileBytes(kDemo / "site" / "version_newStyle.xml");
+    std::uintmax_t total = 0;
+    const std::string key = "size=\"";
+    for (std::size_t at = manifest.find(key); at != std::string::npos; at = manifest.find(key, at + 1)) {
+        total += std::stoull(manifest.substr(at + key.size()));
+    }
+    return total;
+}
+
+// The servers of the first area of a plain server list.
+int FirstAreaServers(const std::string& xml) {
+    const std::size_t first = xml.find("<area");
+    const std::size_t second = xml.find("<area", first + 1);
+    int count = 0;
+    for (std::size_t at = xml.find("<server ", first); at < second; at = xml.find("<server ", at + 1)) ++count;
+    return count;
+}
+
+// The pixels of a screen box, as bytes to compare renderings by.
+std::string BoxBytes(const wxImage& shot, const ScreenBox& b) {
+    std::string bytes;
+    for (int y = b.y; y < b.y + b.h; ++y) {
+        for (int x = b.x; x < b.x + b.w; ++x) bytes += std::to_string(testsupport::PixelAt(shot, x, y)) + ",";
+    }
+    return bytes;
+}
+
+int Distance(long c, const int rgb[3]) {
+    return std::abs(static_cast<int>((c >> 16) & 0xFF) - rgb[0]) + std::abs(static_cast<int>((c >> 8) & 0xFF) - rgb[1]) +
+           std::abs(static_cast<int>(c & 0xFF) - rgb[2]);
+}
+
+// A rendering (of a label, say) counts once it shows in two shots in a row,
+// so a shot taken in the middle of a redraw is not one.
+class Renderings {
+public:
+    // True when `bytes` has just become a rendering of its own.
+    bool Add(const std::string& bytes) {
+        const bool settled = bytes == last_ && seen_.insert(bytes).second;
+        last_ = bytes;
+        return settled;
+    }
+    std::size_t Count() const { return seen_.size(); }
+    // Every rendering shot, settled or not: the percentage changes ten
+    // times a second, faster than two shots in a row can agree on it.
+    std::size_t Shot() const { return shot_.size(); }
+    void Note(const std::string& bytes) { shot_.insert(bytes); }
+
+private:
+    std::string last_;
+    std::set<std::string> seen_;
+    std::set<std::string> shot_;
+};
+
+class DemoUpdateOnScreenTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(kDemo / "fresh" / "launcher")) << "build the demo_install target first";
+        fs::copy(kDemo / "fresh", install(), fs::copy_options::recursive);
+        const char* keep = std::getenv("LAUNCHER_SCREENSHOT_DIR");
+        if (keep && *keep) shots_ = keep;
+        // A pointer left over a button by an earlier test would show its hot image.
+        testsupport::Capture("xdotool mousemove --sync 0 0 2>/dev/null");
+    }
+    fs::path install() const { return dir_ / "install"; }
+
+    // Keeps `shot` as `name`.png where the developer asked for screenshots.
+    void Keep(const wxImage& shot, const std::string& name) {
+        if (shots_.empty()) return;
+        fs::create_directories(shots_);
+        wxImage copy = shot;
+        copy.SaveFile(wxString((shots_ / (name + ".png")).string()), wxBITMAP_TYPE_PNG);
+    }
+
+    testsupport::TempDir dir_;
+    fs::path shots_;
+};
+
+TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
+    int screenW = 0, screenH = 0;
+    std::istringstream(testsupport::Capture("xdotool getdisplaygeometry")) >> screenW >> screenH;
+    ASSERT_GT(screenW, 0);
+    const int screenClass = ScreenSizeClassFor(screenW, screenH);
+    const std::wstring wide = SkinSuffix(screenClass);
+    const std::string suffix(wide.begin(), wide.end());
+    const std::string mainSkin = "launcherSkin" + suffix + ".xml", paneSkin = "server" + suffix + ".xml";
+    ScreenBox main, pane, bar, percent, label, enter, popupSize;
+    ASSERT_TRUE(testsupport::SkinBox(mainSkin, "", main));
+    ASSERT_TRUE(testsupport::SkinBox(paneSkin, "", pane));
+    ASSERT_TRUE(testsupport::SkinBox(paneSkin, "ProgressCtrl", bar));
+    ASSERT_TRUE(testsupport::SkinBox(paneSkin, "ProgressTxt", percent));
+    ASSERT_TRUE(testsupport::SkinBox(paneSkin, "CurVersionTxt", label));
+    ASSERT_TRUE(testsupport::SkinBox(mainSkin, "EnterGameBtn", enter));
+    ASSERT_TRUE(testsupport::SkinBox("serverList.xml", "", popupSize));
+    const PanelOffsets offsets = PanelOffsetsFor(screenClass);
+    main.x = (screenW - main.w) / 2, main.y = (screenH - main.h) / 2;
+    pane.x = main.x + static_cast<int>(offsets.update.x), pane.y = main.y + static_cast<int>(offsets.update.y);
+    for (ScreenBox* b : {&bar, &percent, &label}) b->x += pane.x, b->y += pane.y;
+    enter.x += main.x, enter.y += main.y;
+
+    // The empty bar's colour; the enter button's corner as enabled and as
+    // disabled draw it (both images share their nine-patch corner size).
+    int empty[3], normal[3], disabled[3], cx = 0, cy = 0, ix = 0, iy = 0;
+    ASSERT_TRUE(testsupport::ImagePixel(kSkin / "images/progress_bg.png", 20, 8, empty));
+    ASSERT_TRUE(testsupport::OpaqueCornerPixel(kSkin / "images/enter_disabled.png", 14, false, cx, cy, disabled));
+    ASSERT_TRUE(testsupport::OpaqueCornerPixel(kSkin / "images/enter_normal.png", 14, false, ix, iy, normal));
+    ASSERT_TRUE(testsupport::ImagePixel(kSkin / "images/enter_normal.png", cx, cy, normal));
+    const auto enterDisabled = [&](const wxImage& shot) {
+        const long c = testsupport::PixelAt(shot, enter.x + cx, enter.y + cy);
+        return Distance(c, disabled) < Distance(c, normal);
+    };
+    // The share of the bar's middle row not showing the empty bar.
+    const auto filled = [&](const wxImage& shot) {
+        const int y = bar.y + bar.h / 2;
+        const long background = (long{empty[0]} << 16) | (empty[1] << 8) | empty[2];
+        return static_cast<double>(testsupport::PixelsUnlike(shot, bar.x, y, bar.x + bar.w, y + 1, background)) / bar.w;
+    };
+
+    // run-demo's limit: the packages' bytes over ten seconds.
+    const std::uintmax_t bytes = PackageBytes();
+    const std::uintmax_t rate = std::max<std::uintmax_t>(bytes / 10, 4096);
+    const fs::path output = dir_ / "site.out";
+    Site site({UPDATESITE_TOOL, "--root", (kDemo / "site").string(), "--rate", std::to_string(rate), "--log",
+               (dir_ / "site.log").string(), "--", DEMO_SESSION_SCRIPT, SCRAMBLE_TOOL, install().string()},
+              output);
+    ASSERT_TRUE(site.Started());
+    const fs::path exe = install() / "launcher";
+    struct stat oldFile {};
+    ASSERT_EQ(::stat(exe.c_str(), &oldFile), 0);
+    const ino_t oldInode = oldFile.st_ino;
+    const auto started = Clock::now();
+
+    // While the first launcher runs: every shot of its windows, until a
+    // launcher started again from the replaced file appears.
+    pid_t first = 0, again = 0;
+    wxImage shot;
+    Renderings labels, percents;
+    bool partWay = false, enabledEarly = false;
+    Clock::time_point moving{};
+    int shots = 0;
+    const bool restarted = testsupport::WaitFor([&] {
+        // The old launcher is whatever runs the file as it was at the start
+        // (the pid may change while it starts); once the updater has
+        // replaced the file, what runs it is the launcher that came back.
+        const pid_t now = ProcessRunning(exe);
+        struct stat st {};
+        if (now != 0 && ::stat(exe.c_str(), &st) == 0 && st.st_ino != oldInode) {
+            again = now;
+            return true;
+        }
+        if (now != 0) first = now;
+        std::vector<ScreenBox> windows = testsupport::VisibleWindowsOf(first);
+        bool shown = false;
+        for (const ScreenBox& w : windows) shown = shown || w.SameBox(pane);
+        if (!shown || !testsupport::CaptureScreen(shot)) return false;
+        // The windows may have gone while the screen was read.
+        windows = testsupport::VisibleWindowsOf(first);
+        shown = false;
+        for (const ScreenBox& w : windows) shown = shown || w.SameBox(pane);
+        if (!shown) return false;
+        ++shots;
+        if (!enterDisabled(shot)) {
+            enabledEarly = true;
+            Keep(shot, "enter-enabled-during-update");
+        }
+        const double share = filled(shot);
+        if (share > 0.05 && moving == Clock::time_point{}) moving = Clock::now();
+        if (!partWay && share > 0.1 && share < 0.9) {
+            partWay = true;
+            Keep(shot, "during-progress");
+        }
+        if (labels.Add(BoxBytes(shot, label))) Keep(shot, "version-label-" + std::to_string(labels.Count()));
+        percents.Note(BoxBytes(shot, percent));
+        return false;
+    }, 180);
+    const auto back = Clock::now();
+    ASSERT_TRUE(restarted) << "the launcher did not come back; " << shots << " shots\n"
+                           << Read(install() / "run.log") << Read(output);
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    std::cout << "[ demo     ] " << bytes << " package bytes at " << rate << " B/s: the bar moved "
+              << seconds(moving - started) << " s after the start, the launcher was back " << seconds(back - moving)
+              << " s later (" << shots << " shots)\n";
+    EXPECT_TRUE(partWay) << "no shot of the bar part-way";
+    EXPECT_GE(percents.Shot(), 3u) << "the percentage did not move";
+    // After the index stage (1.0.0.1.1) and after the data stage (1.0.0.2);
+    // the version before them shows only until the tiny index package is in.
+    EXPECT_GE(labels.Count(), 2u) << "the version label did not change per stage";
+    EXPECT_FALSE(enabledEarly) << "Enter Game was enabled while the update ran";
+
+    // The launcher that came back: at 1.0.0.2, nothing more to do, Enter
+    // Game given back.
+    std::string log;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        log = Read(install() / "run.log");
+        return log.find("The current is the latest version") != std::string::npos;
+    }, 60)) << log;
+    std::string versions = Read(install() / "version.ini");
+    std::erase(versions, '\r');
+    EXPECT_EQ(versions, "[Version]\nVersion=1.0.0.2\nLVersion=1.0.0.2\n");
+    // The first process seen at the replaced file may not be the one that
+    // stays (the updater's start can be refused while the old one ends):
+    // the launcher is looked up again each time.
+    const bool enabled = testsupport::WaitFor([&] {
+        again = ProcessRunning(exe);
+        bool shown = false;
+        for (const ScreenBox& w : testsupport::VisibleWindowsOf(again)) shown = shown || w.SameBox(pane);
+        return shown && testsupport::CaptureScreen(shot) && !enterDisabled(shot);
+    });
+    Keep(shot, "restarted");
+    EXPECT_TRUE(enabled) << "Enter Game stayed disabled in the launcher that came back";
+
+    // The site's server list, with more servers in its first area than the
+    // installation's own list had.
+    const fs::path sources = fs::path(LAUNCHER_SOURCE_DIR) / "demo";
+    const int rows = FirstAreaServers(Read(sources / "site" / "ServerList.xml"));
+    ASSERT_GT(rows, FirstAreaServers(Read(sources / "ServerList.xml")));
+    ScreenBox button;
+    ASSERT_TRUE(testsupport::SkinBox(paneSkin, "ServerBtn", button));
+    testsupport::ClickAt(pane.x + button.x + button.w / 2, pane.y + button.y + button.h / 2);
+    ScreenBox popup;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        for (const ScreenBox& b : testsupport::VisibleWindowsOf(ProcessRunning(exe))) {
+            if (b.w == popupSize.w && b.h == rows * 27 + 4) popup = b;
+        }
+        return popup.w > 0;
+    })) << "no pop-up of " << rows << " rows";
+    if (testsupport::CaptureScreen(shot)) Keep(shot, "new-server-list");
+}
+
+}  // namespace
+
+#endif
