@@ -6,6 +6,6 @@
 function(launcher_wx_precompiled_headers target)
     target_precompile_headers(${target} PRIVATE
         <wx/app.h> <wx/dcbuffer.h> <wx/display.h> <wx/frame.h> <wx/graphics.h>
-        <wx/image.h> <wx/log.h> <wx/webview.h>
+        <wx/image.h> <wx/log.h>
         <functional> <map> <memory> <string> <vector>)
 endfunction()

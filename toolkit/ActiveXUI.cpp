@@ -5,7 +5,7 @@
 
 #include "platform/Backend.h"
 #include "toolkit/PaintManagerUI.h"
-#include "toolkit/WebViewBrowser.h"
+#include "toolkit/WebViewModule.h"
 
 namespace DuiLib {
 namespace {
@@ -32,10 +32,13 @@ private:
     std::wstring location_;
 };
 
-// On a desktop the control hosts a real web view; headless (or with web
-// views switched off), the recorder, and the panel shows the skin's background.
+// On a desktop the control hosts a real web view; headless, with web views
+// switched off or without the web view module, the recorder, and the panel
+// shows the skin's background.
 IEmbeddedBrowser* MakeDefaultBrowser(CActiveXUI&) {
-    if (platform::WebViewsEnabled()) return new CWebViewBrowser();
+    if (platform::WebViewsEnabled()) {
+        if (IEmbeddedBrowser* view = CreateModuleWebView()) return view;
+    }
     return new HeadlessBrowser();
 }
 

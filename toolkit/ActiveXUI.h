@@ -2,7 +2,8 @@
 
 // The host of an embedded web browser. GetControl with IID_IWebBrowser2
 // hands out the browser (made on first request by the installed factory).
-// Without a factory the desktop backend gets a web view (CWebViewBrowser)
+// Without a factory the desktop backend gets a web view (from the web view
+// module, WebViewModule.h)
 // and the headless one a browser that records the addresses it was asked
 // to load and draws nothing.
 

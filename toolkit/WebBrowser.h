@@ -45,6 +45,10 @@ protected:
 class IEmbeddedBrowser : public IWebBrowser2 {
 public:
     virtual void SetBounds(HWND window, const RECT& rect, bool visible) = 0;
+    // Whether the last navigation has shown its page, or failed
+    // (diagnostics and tests; a browser that draws nothing says neither).
+    virtual bool IsPageShown() const { return false; }
+    virtual bool HasFailed() const { return false; }
 };
 
 }  // namespace DuiLib

@@ -1,7 +1,8 @@
 # Assembles one release of the launcher's own files as players have them:
 #
 #   cmake -DLAUNCHER=<built launcher> -DRELEASE=<version> -DOUTPUT=<folder>
-#         -DOBJCOPY=<objcopy> [-DLIBRARY=<LiveUpdate.so>] -P LauncherTree.cmake
+#         -DOBJCOPY=<objcopy> [-DLIBRARY=<LiveUpdate.so>] [-DWEBVIEW=<WebView.so>]
+#         -P LauncherTree.cmake
 #
 # The launcher is shipped without its debug information (keep the build's
 # unstripped binary to read players' crash dumps: both carry the same build
@@ -29,4 +30,7 @@ if(NOT result EQUAL 0)
 endif()
 if(DEFINED LIBRARY AND NOT LIBRARY STREQUAL "")
     file(COPY_FILE "${LIBRARY}" "${OUTPUT}/LiveUpdate.so")
+endif()
+if(DEFINED WEBVIEW AND NOT WEBVIEW STREQUAL "")
+    file(COPY_FILE "${WEBVIEW}" "${OUTPUT}/WebView.so")
 endif()

@@ -1,11 +1,10 @@
-#include "toolkit/WebViewBrowser.h"
+#include "toolkit/webview/WebViewBrowser.h"
 
 #include <gtk/gtk.h>
 
 #include <algorithm>
 
-#include "platform/DesktopBackend.h"
-#include "platform/Window.h"
+#include "platform/WinTypes.h"
 
 namespace DuiLib {
 
@@ -25,8 +24,8 @@ gboolean OnPagePress(GtkWidget*, GdkEventButton*, gpointer data) {
 }  // namespace
 
 void CWebViewBrowser::ReportPagePress() {
-    if (!platform::IsWindow(window_)) return;
-    platform::SendMessageW(window_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(window_),
+    if (!host_.isWindow(window_)) return;
+    host_.sendMessage(window_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(window_),
                            MAKELPARAM(static_cast<int>(HTCLIENT), static_cast<int>(WM_LBUTTONDOWN)));
 }
 
@@ -76,7 +75,7 @@ void CWebViewBrowser::BindWindow(HWND window) {
     if (view_) view_->Destroy();
     view_ = nullptr;
     window_ = window;
-    frame_ = platform::NativeWindowOf(window);
+    frame_ = host_.nativeWindowOf(window);
     if (frame_) frame_->Bind(wxEVT_SHOW, &CWebViewBrowser::OnWindowShown, this);
 }
 
@@ -86,7 +85,7 @@ void CWebViewBrowser::OnWindowShown(wxShowEvent& event) {
 }
 
 void CWebViewBrowser::EnsureView() {
-    if (view_ || !frame_ || location_.empty() || !platform::IsWindowVisible(window_)) return;
+    if (view_ || !frame_ || location_.empty() || !host_.isWindowVisible(window_)) return;
     wxWebView* view = wxWebView::New();
     // Hidden until its page is there; the window's own drawing shows meanwhile.
     view->Hide();
@@ -132,3 +131,11 @@ void CWebViewBrowser::OnError(wxWebViewEvent& event) {
 }
 
 }  // namespace DuiLib
+
+// The module's one export: a browser holding one reference, on the host's
+// window layer. UI thread.
+extern "C" __attribute__((visibility("default"))) DuiLib::IEmbeddedBrowser* CreateWebViewBrowser(
+    const DuiLib::WebViewHost* host) {
+    if (!host || host->version != DuiLib::kWebViewHostVersion) return nullptr;
+    return new DuiLib::CWebViewBrowser(*host);
+}

@@ -1,7 +1,9 @@
 #pragma once
 
 // The desktop browser of the "IE" control: a wxWebView (WebKitGTK) made as
-// a child of the control's window and kept on the control's rectangle.
+// a child of the control's window and kept on the control's rectangle. It
+// is built into the web view module and reaches the window layer only
+// through the host's table (WebViewModule.h).
 //
 // The web view is made when its window is first shown, so a window that is
 // never shown (the register page) costs no browser process. It stays
@@ -16,12 +18,13 @@
 #include <wx/window.h>
 
 #include "toolkit/WebBrowser.h"
+#include "toolkit/WebViewModule.h"
 
 namespace DuiLib {
 
 class CWebViewBrowser : public IEmbeddedBrowser {
 public:
-    CWebViewBrowser() = default;
+    explicit CWebViewBrowser(const WebViewHost& host) : host_(host) {}
 
     unsigned long AddRef() override { return ++refs_; }
     unsigned long Release() override;
@@ -29,10 +32,8 @@ public:
     std::wstring GetLocationURL() const override { return location_; }
     void SetBounds(HWND window, const RECT& rect, bool visible) override;
 
-    // Whether the last navigation has shown its page, or failed (tests,
-    // diagnostics).
-    bool IsPageShown() const;
-    bool HasFailed() const { return failed_; }
+    bool IsPageShown() const override;
+    bool HasFailed() const override { return failed_; }
 
     // A press landed inside the page: tells the control's window with
     // WM_MOUSEACTIVATE, as a press on its own surface would be heard.
@@ -47,6 +48,7 @@ private:
     void OnLoaded(wxWebViewEvent& event);
     void OnError(wxWebViewEvent& event);
 
+    WebViewHost host_;
     unsigned long refs_ = 1;
     HWND window_ = nullptr;
     wxWeakRef<wxWindow> frame_;
