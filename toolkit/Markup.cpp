@@ -1,49 +1,13 @@
 #include "toolkit/Markup.h"
 
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
-#include <string_view>
+#include <string>
 
 #include "platform/Utf8.h"
 #include "toolkit/MarkupDocument.h"
-#include "toolkit/MarkupText.h"
-#include "toolkit/UIResources.h"
+#include "toolkit/MarkupTree.h"
 
 namespace DuiLib {
-
-namespace {
-
-// Larger files are refused rather than read: no layout or server list comes
-// near this, and a runaway file must not exhaust memory.
-constexpr std::uintmax_t kMaxFileSize = 256u * 1024u * 1024u;
-
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::wstring& error) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        error = L"no such file";
-        return false;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileSize) {
-        error = ec ? L"cannot read the file size" : L"file too large";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = L"cannot open the file";
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) {
-        error = L"cannot read the file";
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool CMarkupNode::IsValid() const { return document_ != nullptr; }
 
@@ -138,49 +102,23 @@ bool CMarkup::Load(const wchar_t* xml) {
 
 bool CMarkup::LoadFromMem(const BYTE* data, std::size_t size, int encoding) {
     Release();
-    if (!data || size == 0) return Fail(L"empty document");
-
-    std::string converted;
-    std::string_view utf8;
-    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        utf8 = std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3);
-    } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        if (!Utf16LeToUtf8(data + 2, size - 2, converted)) return Fail(L"not valid UTF-16 text");
-        utf8 = converted;
-    } else if (encoding == XMLFILE_ENCODING_UNICODE) {
-        if (!Utf16LeToUtf8(data, size, converted)) return Fail(L"not valid UTF-16 text");
-        utf8 = converted;
-    } else {
-        utf8 = std::string_view(reinterpret_cast<const char*>(data), size);
-    }
-
-    // Scrambled or binary bytes are refused here, before the lenient parser
-    // could make a tree of whatever happens to look like tags.
-    std::size_t badOffset = 0;
-    if (!IsCleanUtf8(utf8, badOffset)) {
-        return Fail(L"not UTF-8 text at byte " + std::to_wstring(badOffset));
-    }
-    auto document = std::make_unique<MarkupDocument>();
-    std::wstring error;
-    if (!document->Parse(utf8, error)) return Fail(error);
-    document_ = std::move(document);
-    return true;
+    MarkupTree tree;
+    if (!tree.LoadFromMem(data, size, encoding)) return Fail(tree.Error());
+    return Adopt(tree);
 }
 
 bool CMarkup::LoadFromFile(const wchar_t* fileName, int encoding, const wchar_t* folder) {
     Release();
-    if (!fileName || !*fileName) return Fail(L"no file name");
-    std::string bytes;
-    std::wstring error;
-    if (folder) {
-        const std::filesystem::path path(platform::ToUtf8(std::wstring(folder) + fileName));
-        if (!ReadWholeFile(path, bytes, error)) return Fail(std::wstring(folder) + fileName + L": " + error);
-    } else if (!UIResources::ReadResource(fileName, bytes)) {
-        return Fail(std::wstring(fileName) + L": no such resource");
-    }
-    if (LoadFromMem(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), encoding)) return true;
-    lastError_ = std::wstring(fileName) + L": " + lastError_;
-    return false;
+    MarkupTree tree;
+    if (!tree.LoadFromFile(fileName, encoding, folder)) return Fail(tree.Error());
+    return Adopt(tree);
+}
+
+bool CMarkup::Adopt(const MarkupTree& tree) {
+    auto document = std::make_unique<MarkupDocument>();
+    document->Build(tree.Root(), tree.SourceSize());
+    document_ = std::move(document);
+    return true;
 }
 
 void CMarkup::Release() {

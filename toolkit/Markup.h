@@ -15,6 +15,7 @@
 namespace DuiLib {
 
 class MarkupDocument;
+class MarkupTree;
 
 enum { XMLFILE_ENCODING_UTF8 = 0, XMLFILE_ENCODING_UNICODE = 1, XMLFILE_ENCODING_ASNI = 2 };
 
@@ -90,6 +91,8 @@ public:
 
 private:
     bool Fail(std::wstring message);
+    // Converts a loaded tree into this markup's document.
+    bool Adopt(const MarkupTree& tree);
 
     std::unique_ptr<MarkupDocument> document_;
     std::wstring lastError_;

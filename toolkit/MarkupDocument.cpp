@@ -2,7 +2,6 @@
 
 #include <pugixml.hpp>
 
-#include "platform/Utf8.h"
 #include "toolkit/MarkupText.h"
 
 namespace DuiLib {
@@ -99,47 +98,15 @@ private:
     std::vector<wchar_t>& text_;
 };
 
-std::wstring OffsetMessage(const char* what, std::ptrdiff_t offset) {
-    return platform::ToWide(what) + L" at byte " + std::to_wstring(offset);
-}
-
 }  // namespace
 
-bool MarkupDocument::Parse(std::string_view utf8, std::wstring& error) {
+void MarkupDocument::Build(const pugi::xml_node& root, std::size_t sourceSize) {
     nodes_.clear();
     attributes_.clear();
     text_.assign(1, L'\0');
-
-    // parse_fragment keeps text at document level, so stray bytes before or
-    // after the root are seen and refused rather than silently dropped.
-    pugi::xml_document doc;
-    const pugi::xml_parse_result result = doc.load_buffer(
-        utf8.data(), utf8.size(), pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8);
-    if (!result) {
-        error = OffsetMessage(result.description(), result.offset);
-        return false;
-    }
-    pugi::xml_node root;
-    for (pugi::xml_node child = doc.first_child(); child; child = child.next_sibling()) {
-        if (IsText(child)) {
-            error = L"text outside the root element";
-            return false;
-        }
-        if (child.type() != pugi::node_element) continue;
-        if (root) {
-            error = L"more than one root element";
-            return false;
-        }
-        root = child;
-    }
-    if (!root) {
-        error = L"no root element";
-        return false;
-    }
-
-    text_.reserve(utf8.size() + 1);
+    if (!root) return;
+    text_.reserve(sourceSize + 1);
     ArenaBuilder(nodes_, attributes_, text_).Build(root);
-    return true;
 }
 
 }  // namespace DuiLib

@@ -4,10 +4,13 @@
 // converted once to wide strings in a single arena, so that node handles are
 // plain indexes and the strings they return stay put for the document's life.
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
+
+namespace pugi {
+class xml_node;
+}
 
 namespace DuiLib {
 
@@ -30,10 +33,10 @@ public:
         std::uint32_t value = 0;
     };
 
-    // Parses clean UTF-8 (no BOM, no NUL, see IsCleanUtf8) that must hold one
-    // root element and nothing but markup around it. On false `error` says
-    // why and the document is empty. Node 0 is the root afterwards.
-    bool Parse(std::string_view utf8, std::wstring& error);
+    // Converts the element tree under `root` (see MarkupTree), which came
+    // from `sourceSize` bytes of UTF-8; a null root leaves the document
+    // empty. Node 0 is the root afterwards.
+    void Build(const pugi::xml_node& root, std::size_t sourceSize);
 
     std::uint32_t NodeCount() const { return static_cast<std::uint32_t>(nodes_.size()); }
     // `index` must be below NodeCount().

@@ -45,6 +45,31 @@ std::size_t DecodeOne(const unsigned char* p, const unsigned char* end, char32_t
     return len;
 }
 
+// Decodes `size` bytes of UTF-8 into `out`, which has room for `size`
+// characters; invalid sequences become U+FFFD, one per byte. Returns the
+// characters written.
+std::size_t DecodeUtf8(const char* text, std::size_t size, wchar_t* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + size;
+    wchar_t* to = out;
+    while (p < end) {
+        if (*p < 0x80) {
+            *to++ = static_cast<wchar_t>(*p++);
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t len = DecodeOne(p, end, cp);
+        if (len == 0) {
+            *to++ = static_cast<wchar_t>(kReplacement);
+            ++p;
+        } else {
+            *to++ = static_cast<wchar_t>(cp);
+            p += len;
+        }
+    }
+    return static_cast<std::size_t>(to - out);
+}
+
 }  // namespace
 
 bool IsCleanUtf8(std::string_view text, std::size_t& badOffset) {
@@ -94,24 +119,27 @@ bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out
 }
 
 void AppendUtf8AsWide(const char* text, std::vector<wchar_t>& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const auto* end = p + std::strlen(text);
-    while (p < end) {
-        if (*p < 0x80) {
-            out.push_back(static_cast<wchar_t>(*p++));
-            continue;
-        }
-        char32_t cp = 0;
-        const std::size_t len = DecodeOne(p, end, cp);
-        if (len == 0) {
-            out.push_back(static_cast<wchar_t>(kReplacement));
-            ++p;
-        } else {
-            out.push_back(static_cast<wchar_t>(cp));
-            p += len;
-        }
+    const std::size_t size = std::strlen(text);
+    const std::size_t start = out.size();
+    // A byte never decodes to more than one character.
+    out.resize(start + size + 1);
+    const std::size_t written = DecodeUtf8(text, size, out.data() + start);
+    out[start + written] = L'\0';
+    out.resize(start + written + 1);
+}
+
+void AssignUtf8AsWide(const char* text, std::wstring& out) {
+    const std::size_t size = std::strlen(text);
+    // Attribute values are short: decoded on the stack first, the string is
+    // allocated once at its final size.
+    constexpr std::size_t kStackChars = 256;
+    if (size <= kStackChars) {
+        wchar_t buffer[kStackChars];
+        out.assign(buffer, DecodeUtf8(text, size, buffer));
+        return;
     }
-    out.push_back(L'\0');
+    out.resize(size);
+    out.resize(DecodeUtf8(text, size, out.data()));
 }
 
 }  // namespace DuiLib

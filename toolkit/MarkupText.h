@@ -24,4 +24,8 @@ bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out
 // a terminating NUL to `out`. Invalid sequences become U+FFFD.
 void AppendUtf8AsWide(const char* text, std::vector<wchar_t>& out);
 
+// Replaces `out` with the decoded code points of NUL-terminated UTF-8 `text`,
+// decoded exactly as AppendUtf8AsWide does.
+void AssignUtf8AsWide(const char* text, std::wstring& out);
+
 }  // namespace DuiLib

@@ -1,7 +1,6 @@
 #include "launcher/serverlist/ServerListDocument.h"
 
 #include <climits>
-#include <cstring>
 #include <cwchar>
 #include <filesystem>
 #include <system_error>
@@ -10,64 +9,110 @@
 #include "platform/InstallFolder.h"
 #include "platform/Utf8.h"
 #include "toolkit/Markup.h"
+#include "toolkit/MarkupText.h"
+#include "toolkit/MarkupTree.h"
 
 namespace {
 
-using DuiLib::CMarkup;
-using DuiLib::CMarkupNode;
+// The tree holds the document's UTF-8. Names are compared as bytes, which for
+// the ASCII names asked for is the same as comparing the wide forms CMarkup
+// hands out; values are decoded into the model exactly as CMarkup decodes them.
+bool Is(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    return *a == *b;
+}
 
-bool Is(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
+void Assign(const pugi::xml_attribute& attribute, std::wstring& field) {
+    DuiLib::AssignUtf8AsWide(attribute.value(), field);
+}
 
-void ReadArea(const CMarkupNode& node, ServerArea& area) {
-    const int count = node.GetAttributeCount();
-    for (int i = 0; i < count; ++i) {
-        const wchar_t* name = node.GetAttributeName(i);
-        const wchar_t* value = node.GetAttributeValue(i);
-        if (Is(name, L"pid")) {
-            area.pid = ParseDecimalPrefix(value);
-        } else if (Is(name, L"name")) {
-            area.name = value;
+std::int32_t Number(const pugi::xml_attribute& attribute) {
+    const char* text = attribute.value();
+    // The usual "1" or "7001": a value that starts with at most nine digits
+    // reads as those digits (wcstol stops at the first non-digit, and nine
+    // digits cannot overflow). Anything else goes the wide way.
+    constexpr int kSafeDigits = 9;
+    std::int64_t value = 0;
+    int digits = 0;
+    for (; digits <= kSafeDigits && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        value = value * 10 + (text[digits] - '0');
+    }
+    if (digits > 0 && digits <= kSafeDigits) return static_cast<std::int32_t>(value);
+    std::wstring wide;
+    DuiLib::AssignUtf8AsWide(text, wide);
+    return ParseDecimalPrefix(wide.c_str());
+}
+
+// Attributes in document order: of a repeated one the last wins.
+void ReadArea(const pugi::xml_node& node, ServerArea& area) {
+    for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+        const char* name = attribute.name();
+        if (Is(name, "pid")) {
+            area.pid = Number(attribute);
+        } else if (Is(name, "name")) {
+            Assign(attribute, area.name);
         }
     }
 }
 
-void ReadServer(const CMarkupNode& node, ServerEntry& entry) {
-    const int count = node.GetAttributeCount();
-    for (int i = 0; i < count; ++i) {
-        const wchar_t* name = node.GetAttributeName(i);
-        const wchar_t* value = node.GetAttributeValue(i);
-        if (Is(name, L"sid")) {
-            entry.sid = value;
-        } else if (Is(name, L"name")) {
-            entry.name = value;
-        } else if (Is(name, L"address")) {
-            entry.address = value;
-        } else if (Is(name, L"chargeIp")) {
-            entry.chargeIp = value;
-        } else if (Is(name, L"port")) {
-            entry.port = value;
-        } else if (Is(name, L"state")) {
-            entry.state = ParseDecimalPrefix(value);
+void ReadServer(const pugi::xml_node& node, ServerEntry& entry) {
+    for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+        const char* name = attribute.name();
+        // Told apart by the first letter, then checked whole.
+        switch (name[0]) {
+            case 's':
+                if (Is(name, "sid")) {
+                    Assign(attribute, entry.sid);
+                } else if (Is(name, "state")) {
+                    entry.state = Number(attribute);
+                }
+                break;
+            case 'n':
+                if (Is(name, "name")) Assign(attribute, entry.name);
+                break;
+            case 'a':
+                if (Is(name, "address")) Assign(attribute, entry.address);
+                break;
+            case 'c':
+                if (Is(name, "chargeIp")) Assign(attribute, entry.chargeIp);
+                break;
+            case 'p':
+                if (Is(name, "port")) Assign(attribute, entry.port);
+                break;
+            default:
+                break;
         }
     }
 }
 
-ServerModel ReadAreas(const CMarkupNode& root) {
+bool IsElement(const pugi::xml_node& node, const char* name) {
+    return node.type() == pugi::node_element && Is(node.name(), name);
+}
+
+std::size_t CountElements(const pugi::xml_node& parent, const char* name) {
+    std::size_t count = 0;
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (IsElement(child, name)) ++count;
+    }
+    return count;
+}
+
+ServerModel ReadAreas(const pugi::xml_node& root) {
     ServerModel areas;
-    for (CMarkupNode child = root.GetChild(); child.IsValid(); child = child.GetSibling()) {
-        if (!Is(child.GetName(), L"area")) continue;
-        ServerArea area;
+    areas.reserve(CountElements(root, "area"));
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+        if (!IsElement(child, "area")) continue;
+        ServerArea& area = areas.emplace_back();
         // An area without attributes keeps no servers, whatever it contains.
-        if (child.HasAttributes()) {
-            ReadArea(child, area);
-            for (CMarkupNode server = child.GetChild(); server.IsValid(); server = server.GetSibling()) {
-                if (!Is(server.GetName(), L"server")) continue;
-                auto entry = std::make_shared<ServerEntry>();
-                ReadServer(server, *entry);
-                area.servers.push_back(std::move(entry));
-            }
+        if (!child.first_attribute()) continue;
+        ReadArea(child, area);
+        area.servers.reserve(CountElements(child, "server"));
+        for (pugi::xml_node server = child.first_child(); server; server = server.next_sibling()) {
+            if (!IsElement(server, "server")) continue;
+            auto entry = std::make_shared<ServerEntry>();
+            ReadServer(server, *entry);
+            area.servers.push_back(std::move(entry));
         }
-        areas.push_back(std::move(area));
     }
     return areas;
 }
@@ -96,24 +141,19 @@ ServerListDocument ReadServerListDocument(const std::wstring& fileName) {
     if (fileName.empty()) return result;
     const std::wstring folder = platform::GetInstallFolder();
 
-    CMarkup plain;
-    CMarkup unscrambled;
-    CMarkup* markup = &plain;
-    if (!plain.LoadFromFile(fileName.c_str(), DuiLib::XMLFILE_ENCODING_UTF8, folder.c_str())) {
+    DuiLib::MarkupTree tree;
+    if (!tree.LoadFromFile(fileName.c_str(), DuiLib::XMLFILE_ENCODING_UTF8, folder.c_str())) {
         const std::wstring tempName = fileName + L".tmp";
         RemoveIfPresent(tempName);
         if (!UnscrambleFile(tempName, fileName, configKey)) return result;
         // A copy that is not XML either stays for inspection; the next read
         // removes it first.
-        if (!unscrambled.LoadFromFile(tempName.c_str(), DuiLib::XMLFILE_ENCODING_UTF8, folder.c_str())) {
-            return result;
-        }
+        if (!tree.LoadFromFile(tempName.c_str(), DuiLib::XMLFILE_ENCODING_UTF8, folder.c_str())) return result;
         RemoveIfPresent(tempName);
-        markup = &unscrambled;
     }
 
-    const CMarkupNode root = markup->GetRoot();
-    if (!Is(root.GetName(), L"tarno")) {
+    const pugi::xml_node root = tree.Root();
+    if (!Is(root.name(), "tarno")) {
         result.status = ServerListDocument::Status::OtherRoot;
         return result;
     }
