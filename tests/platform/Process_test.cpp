@@ -93,22 +93,6 @@ TEST(Process, ShellExecuteRefusesWhatCannotStart) {
     EXPECT_TRUE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", L""));
 }
 
-TEST(Process, ListsItsOwnProcessByExecutableName) {
-    std::string exe(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
-    ASSERT_GT(n, 0);
-    exe.resize(static_cast<std::size_t>(n));
-    const std::wstring name = platform::LastPathComponent(platform::ToWide(exe));
-    bool found = false;
-    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
-        if (p.pid == ::getpid()) {
-            EXPECT_EQ(p.exeName, name);
-            found = true;
-        }
-    }
-    EXPECT_TRUE(found);
-}
-
 TEST(Process, FindsAndEndsAStartedClientByName) {
     TempDir dir;
     const std::string name = "qxclient-" + std::to_string(::getpid());

@@ -72,19 +72,6 @@ TEST(ProfileFileWrite, EditsOnlyTheLinesConcerned) {
     }
 }
 
-TEST(ProfileFileWrite, WrittenValuesReadBack) {
-    TempDir dir;
-    const std::wstring file = (dir / "qx.ini").wstring();
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Setup", L"ServerAddr", L"10.0.0.1", file));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Setup", L"ChargeUrl", L"http://pay/?a=b", file));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Setup", L"ServerSid", L"", file));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Setting", L"Voice", L"82", file));
-    EXPECT_EQ(GetPrivateProfileString(L"SETUP", L"serveraddr", L"x", 255, file), L"10.0.0.1");
-    EXPECT_EQ(GetPrivateProfileString(L"Setup", L"ChargeUrl", L"x", 255, file), L"http://pay/?a=b");
-    EXPECT_EQ(GetPrivateProfileString(L"Setup", L"ServerSid", L"x", 255, file), L"");
-    EXPECT_EQ(GetPrivateProfileString(L"Setting", L"Voice", L"x", 255, file), L"82");
-}
-
 TEST(ProfileFileWrite, DeletingFromAMissingFileCreatesNothing) {
     TempDir dir;
     const auto file = dir / "absent.ini";

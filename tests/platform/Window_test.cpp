@@ -332,17 +332,6 @@ TEST_F(WindowLayerTest, AltF4BecomesSystemClose) {
     EXPECT_EQ(proc.log[1].wParam, VK_RETURN);
 }
 
-TEST_F(WindowLayerTest, RegionIsKeptAsGiven) {
-    RecordingProc proc;
-    HWND hwnd = CreateWindowExW(0, L"W", L"", 0, 0, 0, 10, 10, nullptr, &proc);
-    EXPECT_FALSE(GetWindowRgn(hwnd).has_value());
-    WindowRegion region{RECT{0, 0, 11, 11}, SIZE{6, 6}};
-    SetWindowRgn(hwnd, region, true);
-    EXPECT_EQ(GetWindowRgn(hwnd), region);
-    SetWindowRgn(hwnd, std::nullopt, true);
-    EXPECT_FALSE(GetWindowRgn(hwnd).has_value());
-}
-
 TEST(SignedPointTest, ScreenPointsUnpackAsSigned16Bit) {
     const struct {
         int x, y;

@@ -60,8 +60,6 @@ TEST_F(UIResourcesTest, PathsGetASeparatorAndFallBackToTheirDefaults) {
     EXPECT_EQ(UIResources::GetResourcePath(), L"/opt/game/");
     UIResources::SetResourcePath(L"/opt/skin/");
     EXPECT_EQ(UIResources::GetResourcePath(), L"/opt/skin/");
-    UIResources::SetResourceZip(L"bt.dat");
-    EXPECT_EQ(UIResources::GetResourceZip(), L"bt.dat");
     UIResources::SetInstancePath(L"");
     EXPECT_EQ(UIResources::GetInstancePath(), platform::GetInstallFolder());
 }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "launcher/config/ScrambledFile.h"
-#include "platform/InstallFolder.h"
 #include "support/TempDir.h"
 #include "tools/ToolRun.h"
 
@@ -30,16 +29,6 @@ TEST(ScrambleTool, RoundTripIsByteExactAndMatchesTheLauncherKey) {
 
     ASSERT_EQ(RunTool("decode " + Quote(dir / "web.ini") + " " + Quote(dir / "web.back")), 0);
     EXPECT_EQ(testsupport::ReadFileBytes(dir / "web.back"), plain);
-}
-
-TEST(ScrambleTool, LauncherReadsWhatTheToolMade) {
-    testsupport::TempDir dir;
-    testsupport::WriteFileBytes(dir / "Do.plain", "[Addr]\nServerListUrl1=http://list/a.xml\n");
-    ASSERT_EQ(RunTool("encode " + Quote(dir / "Do.plain") + " " + Quote(dir / "Do.ini")), 0);
-    platform::SetInstallFolder(dir.Folder());
-    EXPECT_TRUE(UnscrambleFile(L"Do.ini.tmp", L"Do.ini", configKey));
-    platform::SetInstallFolder(L"");
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "Do.ini.tmp"), "[Addr]\r\nServerListUrl1=http://list/a.xml\r\n");
 }
 
 TEST(ScrambleTool, ExitCodes) {

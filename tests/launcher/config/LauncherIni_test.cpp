@@ -120,19 +120,6 @@ TEST_F(LauncherIniTest, WebIniOverridesPagesAndLongValuesAreCut) {
     }
 }
 
-TEST_F(LauncherIniTest, CompiledDefaultsWithoutWebIni) {
-    LauncherConfig config = Prepared();
-    LoadWebIni(config);
-    EXPECT_EQ(config.websiteUrl, LAUNCHER_MAIN_SITE L"/");
-    EXPECT_EQ(config.rechargeUrl, LAUNCHER_PAY_SITE L"/index.php?game_id=7");
-    EXPECT_EQ(config.registerUrl, LAUNCHER_ACCOUNT_SITE L"/reg.php");
-    EXPECT_EQ(config.bbsUrl, LAUNCHER_FORUM_SITE L"/");
-    EXPECT_EQ(config.topUrl, LAUNCHER_WEBPANEL_HOST L"/get_web/new_top.html");
-    EXPECT_EQ(config.left600Url, LAUNCHER_WEBPANEL_HOST L"/get_web/new_left_s.html");
-    EXPECT_EQ(config.right600Url, LAUNCHER_WEBPANEL_HOST L"/get_web/new_right_s.html");
-    EXPECT_FALSE(Exists("web.ini.tmp"));
-}
-
 TEST_F(LauncherIniTest, FirstRunSeedsSettingsFilesFromQxIniOnce) {
     Write("qx.ini", "[Setup]\nResolution=800*600\nFullScreen=1\nVersion=3.1\n");
     LauncherConfig config;

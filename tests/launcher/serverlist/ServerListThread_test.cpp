@@ -27,17 +27,6 @@ constexpr char kFailure[] = "DownLoadServerListFile faiure!";
 constexpr char kSuccess[] = "DownLoadServerListFile success!";
 constexpr char kConnectError[] = "Connect to the server list of errors!";
 
-// Waits, delivering the UI thread's messages, for a worker's condition; the
-// deadline is generous for a loaded machine.
-bool PumpLongUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (platform::PumpPendingMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 class ServerListThreadTest : public LauncherRun {
 protected:
     void SetUp() override {

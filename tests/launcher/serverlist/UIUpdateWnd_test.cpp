@@ -98,13 +98,9 @@ TEST_F(UpdatePaneTest, PickWritesTheFourKeysAndSavesAtOnce) {
     EXPECT_EQ(ButtonText(), L"玄武门");
     EXPECT_FALSE(pane_->ServerBtn()->IsSelected());
     EXPECT_FALSE(PopupShown());
-    const SetupStore& setup = SetupStore::Instance();
-    EXPECT_EQ(setup.serverAddr, L"10.0.1.1");
-    EXPECT_EQ(setup.serverPort, L"7001");
-    EXPECT_EQ(setup.chargeUrl, L"pay2");
-    EXPECT_EQ(setup.serverSid, L"201");
     EXPECT_EQ(SelectedServer::Current().sid, L"201");
 
+    // Saved at once: a fresh read of qx.ini has the four keys.
     SetupStore::ResetForTesting();
     ASSERT_TRUE(SetupStore::Instance().Load(install_.Folder() + L"qx.ini"));
     EXPECT_EQ(SetupStore::Instance().serverAddr, L"10.0.1.1");

@@ -26,27 +26,6 @@ TEST(ScreenLayoutTest, ClassesFollowTheThresholdsInTheirOrder) {
     }
 }
 
-TEST(ScreenLayoutTest, ProbeReadsThePrimaryDisplay) {
-    platform::FakeDisplay display;
-    platform::SetDisplaySource(&display);
-    display.mode = {800, 600, 16};
-    EXPECT_EQ(ProbeScreenSizeClass(), 2);
-    display.mode = {1280, 720, 32};
-    EXPECT_EQ(ProbeScreenSizeClass(), 1);
-    platform::SetDisplaySource(nullptr);
-}
-
-TEST(ScreenLayoutTest, OffsetsPerClass) {
-    const PanelOffsets small = PanelOffsetsFor(2);
-    EXPECT_EQ(small.news, (POINT{132, 236}));
-    EXPECT_EQ(small.news2, (POINT{383, 236}));
-    EXPECT_EQ(small.top, (POINT{128, 148}));
-    EXPECT_EQ(small.update, (POINT{70, 453}));
-    EXPECT_EQ(small.popup, (POINT{420, 480}));
-    EXPECT_EQ(PanelOffsetsFor(1).popup, (POINT{567, 480}));
-    EXPECT_EQ(PanelOffsetsFor(0).update, (POINT{106, 580}));
-}
-
 TEST(ScreenLayoutTest, TrueColorIsForcedAndARefusingDisplayDoesNotHang) {
     platform::FakeDisplay display;
     platform::SetDisplaySource(&display);

@@ -35,17 +35,6 @@ inline constexpr char kUpdating[] = "Connect the server and update... ";
 inline constexpr char kNoServer[] = "can not connect update server! may be update server not open! ";
 inline constexpr char kBusy[] = "The network is busy,please update again later!";
 
-// Delivers the UI thread's messages until a worker's condition holds; the
-// deadline is generous for a loaded machine.
-inline bool PumpLongUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (platform::PumpPendingMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 inline int CountOf(const std::string& text, const std::string& part) {
     int count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;

@@ -84,6 +84,17 @@ inline bool PumpUntil(const std::function<bool()>& condition) {
     return true;
 }
 
+// The same for a worker's condition, with a deadline generous for a loaded
+// machine.
+inline bool PumpLongUntil(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (platform::PumpPendingMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 // A screen point packed as WM_NCHITTEST carries it: signed 16-bit x and y.
 inline LPARAM ScreenPoint(long x, long y) {
     return static_cast<LPARAM>(static_cast<std::uint16_t>(x) |
