@@ -74,9 +74,9 @@ inline std::wstring BrowserUrl(SkinnedWindow& window) {
     return url;
 }
 
-// Delivers queued messages until `condition` holds; false after a few seconds.
-inline bool PumpUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+// Delivers queued messages until `condition` holds; false after `limit`.
+inline bool PumpUntilWithin(const std::function<bool()>& condition, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         if (platform::PumpPendingMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -84,15 +84,14 @@ inline bool PumpUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-// The same for a worker's condition, with a deadline generous for a loaded
-// machine.
+// For the UI thread's own conditions: a few seconds.
+inline bool PumpUntil(const std::function<bool()>& condition) {
+    return PumpUntilWithin(condition, std::chrono::seconds(5));
+}
+
+// For a worker's condition: a deadline generous for a loaded machine.
 inline bool PumpLongUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (platform::PumpPendingMessages() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return PumpUntilWithin(condition, std::chrono::seconds(60));
 }
 
 // A screen point packed as WM_NCHITTEST carries it: signed 16-bit x and y.
