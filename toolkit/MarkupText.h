@@ -20,6 +20,11 @@ bool IsCleanUtf8(std::string_view text, std::size_t& badOffset);
 // byte count or an unpaired surrogate; `out` is then unspecified.
 bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out);
 
+// Decodes `size` bytes of UTF-8 into `out`, which has room for `size`
+// characters (a byte never decodes to more than one); invalid sequences
+// become U+FFFD, one per byte. Returns the characters written; no NUL added.
+std::size_t DecodeUtf8(const char* text, std::size_t size, wchar_t* out);
+
 // Appends the decoded code points of NUL-terminated UTF-8 `text` followed by
 // a terminating NUL to `out`. Invalid sequences become U+FFFD.
 void AppendUtf8AsWide(const char* text, std::vector<wchar_t>& out);

@@ -56,28 +56,32 @@ std::wstring OffsetMessage(const char* what, std::ptrdiff_t offset) {
 bool MarkupTree::LoadFromMem(const BYTE* data, std::size_t size, int encoding) {
     Reset();
     if (!data || size == 0) return Fail(L"empty document");
+    return Load(std::string(reinterpret_cast<const char*>(data), size), encoding);
+}
 
-    std::string converted;
-    std::string_view utf8;
+bool MarkupTree::Load(std::string bytes, int encoding) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    if (size == 0) return Fail(L"empty document");
+    std::size_t offset = 0;
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        utf8 = std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3);
+        offset = 3;
+        source_ = std::move(bytes);
     } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-        if (!Utf16LeToUtf8(data + 2, size - 2, converted)) return Fail(L"not valid UTF-16 text");
-        utf8 = converted;
+        if (!Utf16LeToUtf8(data + 2, size - 2, source_)) return Fail(L"not valid UTF-16 text");
     } else if (encoding == XMLFILE_ENCODING_UNICODE) {
-        if (!Utf16LeToUtf8(data, size, converted)) return Fail(L"not valid UTF-16 text");
-        utf8 = converted;
+        if (!Utf16LeToUtf8(data, size, source_)) return Fail(L"not valid UTF-16 text");
     } else {
-        utf8 = std::string_view(reinterpret_cast<const char*>(data), size);
+        source_ = std::move(bytes);
     }
 
     // Scrambled or binary bytes are refused here, before the lenient parser
     // could make a tree of whatever happens to look like tags.
     std::size_t badOffset = 0;
-    if (!IsCleanUtf8(utf8, badOffset)) {
+    if (!IsCleanUtf8(std::string_view(source_).substr(offset), badOffset)) {
         return Fail(L"not UTF-8 text at byte " + std::to_wstring(badOffset));
     }
-    return Parse(utf8.data(), utf8.size());
+    return Parse(offset);
 }
 
 bool MarkupTree::LoadFromFile(const wchar_t* fileName, int encoding, const wchar_t* folder) {
@@ -91,16 +95,17 @@ bool MarkupTree::LoadFromFile(const wchar_t* fileName, int encoding, const wchar
     } else if (!UIResources::ReadResource(fileName, bytes)) {
         return Fail(std::wstring(fileName) + L": no such resource");
     }
-    if (LoadFromMem(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), encoding)) return true;
+    if (Load(std::move(bytes), encoding)) return true;
     error_ = std::wstring(fileName) + L": " + error_;
     return false;
 }
 
-bool MarkupTree::Parse(const char* utf8, std::size_t size) {
+bool MarkupTree::Parse(std::size_t offset) {
+    const std::size_t size = source_.size() - offset;
     // parse_fragment keeps text at document level, so stray bytes before or
     // after the root are seen and refused rather than silently dropped.
-    const pugi::xml_parse_result result =
-        document_.load_buffer(utf8, size, pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8);
+    const pugi::xml_parse_result result = document_.load_buffer_inplace(
+        source_.data() + offset, size, pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8);
     if (!result) return Fail(OffsetMessage(result.description(), result.offset));
     pugi::xml_node root;
     for (pugi::xml_node child = document_.first_child(); child; child = child.next_sibling()) {
@@ -117,6 +122,7 @@ bool MarkupTree::Parse(const char* utf8, std::size_t size) {
 
 void MarkupTree::Reset() {
     document_.reset();
+    source_.clear();
     root_ = pugi::xml_node();
     sourceSize_ = 0;
     error_.clear();

@@ -34,10 +34,14 @@ public:
     const std::wstring& Error() const { return error_; }
 
 private:
-    bool Parse(const char* utf8, std::size_t size);
+    // Takes the document's bytes; the tree is parsed in place in them.
+    bool Load(std::string bytes, int encoding);
+    bool Parse(std::size_t offset);
     void Reset();
     bool Fail(std::wstring message);
 
+    // The UTF-8 text the tree's strings point into.
+    std::string source_;
     pugi::xml_document document_;
     pugi::xml_node root_;
     std::size_t sourceSize_ = 0;

@@ -1,9 +1,14 @@
 #include "launcher/serverlist/ServerListDocument.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "launcher/config/ScrambledFile.h"
 #include "platform/InstallFolder.h"
@@ -20,6 +25,39 @@ namespace {
 bool Is(const char* a, const char* b) {
     while (*a != '\0' && *a == *b) ++a, ++b;
     return *a == *b;
+}
+
+// Every entry of one list and the text its views point into, in one block
+// that all the areas' pointers share: a list of ten thousand servers is then
+// a handful of allocations instead of one per value, and freeing it as cheap.
+struct EntryBlock {
+    std::vector<ServerEntry> entries;
+    std::vector<std::unique_ptr<wchar_t[]>> chunks;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+
+    // The decoded value, zero-terminated in the block's text.
+    std::wstring_view Add(const char* utf8);
+};
+
+// Characters per text chunk, small enough for the allocator to recycle
+// rather than map afresh; a longer value gets a chunk of its own size.
+constexpr std::size_t kTextChunk = 16 * 1024;
+
+std::wstring_view EntryBlock::Add(const char* utf8) {
+    const std::size_t size = std::strlen(utf8);
+    if (size == 0) return L"";
+    // A byte never decodes to more than one character, plus the zero.
+    if (capacity - used < size + 1) {
+        capacity = std::max(kTextChunk, size + 1);
+        chunks.push_back(std::make_unique_for_overwrite<wchar_t[]>(capacity));
+        used = 0;
+    }
+    wchar_t* out = chunks.back().get() + used;
+    const std::size_t written = DuiLib::DecodeUtf8(utf8, size, out);
+    out[written] = L'\0';
+    used += written + 1;
+    return {out, written};
 }
 
 void Assign(const pugi::xml_attribute& attribute, std::wstring& field) {
@@ -55,29 +93,29 @@ void ReadArea(const pugi::xml_node& node, ServerArea& area) {
     }
 }
 
-void ReadServer(const pugi::xml_node& node, ServerEntry& entry) {
+void ReadServer(const pugi::xml_node& node, EntryBlock& block, ServerEntry& entry) {
     for (pugi::xml_attribute attribute = node.first_attribute(); attribute; attribute = attribute.next_attribute()) {
         const char* name = attribute.name();
         // Told apart by the first letter, then checked whole.
         switch (name[0]) {
             case 's':
                 if (Is(name, "sid")) {
-                    Assign(attribute, entry.sid);
+                    entry.sid = block.Add(attribute.value());
                 } else if (Is(name, "state")) {
                     entry.state = Number(attribute);
                 }
                 break;
             case 'n':
-                if (Is(name, "name")) Assign(attribute, entry.name);
+                if (Is(name, "name")) entry.name = block.Add(attribute.value());
                 break;
             case 'a':
-                if (Is(name, "address")) Assign(attribute, entry.address);
+                if (Is(name, "address")) entry.address = block.Add(attribute.value());
                 break;
             case 'c':
-                if (Is(name, "chargeIp")) Assign(attribute, entry.chargeIp);
+                if (Is(name, "chargeIp")) entry.chargeIp = block.Add(attribute.value());
                 break;
             case 'p':
-                if (Is(name, "port")) Assign(attribute, entry.port);
+                if (Is(name, "port")) entry.port = block.Add(attribute.value());
                 break;
             default:
                 break;
@@ -98,21 +136,36 @@ std::size_t CountElements(const pugi::xml_node& parent, const char* name) {
 }
 
 ServerModel ReadAreas(const pugi::xml_node& root) {
+    auto block = std::make_shared<EntryBlock>();
     ServerModel areas;
     areas.reserve(CountElements(root, "area"));
+    // Each area's first entry and count; the pointers are made once the
+    // entries no longer move.
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    ranges.reserve(areas.capacity());
+    std::size_t servers = 0;
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+        if (IsElement(child, "area") && child.first_attribute()) servers += CountElements(child, "server");
+    }
+    block->entries.reserve(servers);
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (!IsElement(child, "area")) continue;
         ServerArea& area = areas.emplace_back();
+        const std::size_t first = block->entries.size();
         // An area without attributes keeps no servers, whatever it contains.
-        if (!child.first_attribute()) continue;
-        ReadArea(child, area);
-        area.servers.reserve(CountElements(child, "server"));
-        for (pugi::xml_node server = child.first_child(); server; server = server.next_sibling()) {
-            if (!IsElement(server, "server")) continue;
-            auto entry = std::make_shared<ServerEntry>();
-            ReadServer(server, *entry);
-            area.servers.push_back(std::move(entry));
+        if (child.first_attribute()) {
+            ReadArea(child, area);
+            for (pugi::xml_node server = child.first_child(); server; server = server.next_sibling()) {
+                if (IsElement(server, "server")) ReadServer(server, *block, block->entries.emplace_back());
+            }
         }
+        ranges.emplace_back(first, block->entries.size() - first);
+    }
+    for (std::size_t a = 0; a < areas.size(); ++a) {
+        const auto [first, count] = ranges[a];
+        std::vector<std::shared_ptr<ServerEntry>>& servers = areas[a].servers;
+        servers.reserve(count);
+        for (std::size_t i = first; i < first + count; ++i) servers.emplace_back(block, &block->entries[i]);
     }
     return areas;
 }

@@ -100,7 +100,7 @@ void UIUpdateWnd::Preselect() {
         for (int a = 0; a < scanned; ++a) {
             for (const auto& entry : areas_[a].servers) {
                 if (!matches(*entry)) continue;
-                if (serverBtn_) serverBtn_->SetText(entry->name.c_str());
+                if (serverBtn_) serverBtn_->SetText(entry->name.data());
                 take(*entry);
                 break;
             }
@@ -125,7 +125,7 @@ void UIUpdateWnd::Preselect() {
     } else if (!areas_.empty()) {
         for (const auto& entry : areas_[0].servers) {
             if (entry->name.empty()) continue;
-            if (serverBtn_) serverBtn_->SetText(entry->name.c_str());
+            if (serverBtn_) serverBtn_->SetText(entry->name.data());
             selected.address = entry->address;
             selected.port = entry->port;
             selected.chargeIp = entry->chargeIp;
@@ -150,7 +150,7 @@ bool UIUpdateWnd::FillServerList(UIUpdateWnd* pane, int index) {
         auto item = std::make_unique<DuiLib::CListLabelElementUI>();
         DuiLib::CListUI* list = popup->List();
         if (!list) return false;
-        item->SetText(entry->name.c_str());
+        item->SetText(entry->name.data());
         item->SetUserPtrData(entry.get());
         item->OnEvent += &UIUpdateWnd::OnServerItemEvent;
         if (!list->Add(item.get())) continue;  // refused: the item goes

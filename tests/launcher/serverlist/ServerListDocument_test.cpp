@@ -48,7 +48,7 @@ protected:
 
 std::vector<std::wstring> Names(const ServerArea& area) {
     std::vector<std::wstring> names;
-    for (const auto& s : area.servers) names.push_back(s->name);
+    for (const auto& s : area.servers) names.emplace_back(s->name);
     return names;
 }
 
@@ -136,10 +136,10 @@ TEST_F(ServerListDocumentTest, StructureRules) {
 
 // The list as CMarkup's wide strings give it, read the way the reader did
 // before it walked the UTF-8 tree itself: the oracle of the table below.
-ServerListDocument ReadThroughMarkup(const std::string& bytes) {
+// The entries view `markup`'s strings.
+ServerListDocument ReadThroughMarkup(const std::string& bytes, DuiLib::CMarkup& markup) {
     using DuiLib::CMarkupNode;
     ServerListDocument result;
-    DuiLib::CMarkup markup;
     if (!markup.LoadFromMem(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size())) return result;
     const CMarkupNode root = markup.GetRoot();
     if (std::wcscmp(root.GetName(), L"tarno") != 0) {
@@ -258,7 +258,8 @@ TEST_F(ServerListDocumentTest, ReadsEveryDocumentAsTheWideMarkupDoes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Write(c.bytes);
-        ExpectSameList(Read(), ReadThroughMarkup(c.bytes));
+        DuiLib::CMarkup markup;
+        ExpectSameList(Read(), ReadThroughMarkup(c.bytes, markup));
     }
 }
 
