@@ -149,20 +149,7 @@ std::vector<ScreenBox> VisibleWindowsOf(pid_t pid) {
     while (ids >> id) {
         ScreenBox b;
         b.id = id;
-        std::istringstream lines(Capture("xdotool getwindowgeometry --shell " + id + " 2>/dev/null"));
-        std::string line;
-        int found = 0;
-        while (std::getline(lines, line)) {
-            const auto eq = line.find('=');
-            if (eq == std::string::npos) continue;
-            const std::string key = line.substr(0, eq);
-            const int value = std::atoi(line.c_str() + eq + 1);
-            if (key == "X") b.x = value, ++found;
-            if (key == "Y") b.y = value, ++found;
-            if (key == "WIDTH") b.w = value, ++found;
-            if (key == "HEIGHT") b.h = value, ++found;
-        }
-        if (found == 4 && b.w > 1 && b.h > 1) windows.push_back(b);
+        if (XGeometryOf(id, b.x, b.y, b.w, b.h) && b.w > 1 && b.h > 1) windows.push_back(b);
     }
     return windows;
 }

@@ -90,17 +90,6 @@ protected:
     HWND mainHwnd_ = nullptr;
 };
 
-TEST_F(DesktopSkinTest, WindowFromASkinAppearsAtItsPositionWithTheSkinsSize) {
-    int x = -1, y = -1, w = -1, h = -1;
-    ASSERT_TRUE(PumpUntil([&] { return testsupport::XGeometry("skin-main", x, y, w, h) && x == 100 && y == 120; }))
-        << "at " << x << "," << y;
-    EXPECT_EQ(w, 300);
-    EXPECT_EQ(h, 200);
-    ASSERT_TRUE(PumpUntil([&] { return testsupport::XGeometry("skin-popup", x, y, w, h) && x == 410; }));
-    EXPECT_EQ(y, 140);
-    EXPECT_EQ(w, 80);
-    EXPECT_EQ(h, 50);
-}
 
 TEST_F(DesktopSkinTest, ScreenShowsColoursImagesTextAndProgressWhereTheSkinPutsThem) {
     wxImage screen;

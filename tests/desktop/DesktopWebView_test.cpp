@@ -1,12 +1,4 @@
 #include <gtest/gtest.h>
-#include <httplib.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <thread>
 
 #include "DesktopSupport.h"
 #include "TestSkinWindow.h"
@@ -29,28 +21,9 @@ constexpr char kPanelSkin[] = R"(<?xml version="1.0" encoding="utf-8"?>
   </VerticalLayout>
 </Window>)";
 
-// A page server on 127.0.0.1 for the length of a test.
-class PageServer {
-public:
-    PageServer() {
-        server_.Get("/green.html", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("<html><body style='margin:0;background:#00ff00'></body></html>", "text/html");
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-    }
-    ~PageServer() {
-        server_.stop();
-        thread_.join();
-    }
-    std::wstring Url(const char* path) const {
-        return L"http://127.0.0.1:" + std::to_wstring(port_) + platform::ToWide(path);
-    }
-
-private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+// A page on 127.0.0.1 for the length of a test.
+struct PageServer : testsupport::TestHttpServer {
+    PageServer() { Serve("/green.html", 200, "<html><body style='margin:0;background:#00ff00'></body></html>"); }
 };
 
 class DesktopWebViewTest : public testing::Test {
@@ -83,7 +56,7 @@ TEST_F(DesktopWebViewTest, ShowsThePageOfALocalServerInTheControlsRectangle) {
     // Every browser the control hands out is an embedded one; only a real
     // web view, from the module, ever shows a page.
     auto* view = static_cast<DuiLib::IEmbeddedBrowser*>(browser_);
-    EXPECT_EQ(browser_->Navigate(server.Url("/green.html").c_str()), platform::S_OK);
+    EXPECT_EQ(browser_->Navigate(server.WideUrl("/green.html").c_str()), platform::S_OK);
     wxImage screen;
     EXPECT_TRUE(testsupport::PumpUntilScreen(
         [](const wxImage& image) { return PixelAt(image, 200 + 120, 200 + 80) == 0x00FF00; }, screen, 30000))
@@ -98,7 +71,7 @@ TEST_F(DesktopWebViewTest, ShowsThePageOfALocalServerInTheControlsRectangle) {
 // launcher's pop-ups stayed open over a panel the player had clicked.
 TEST_F(DesktopWebViewTest, APressInsideThePageReachesTheWindow) {
     PageServer server;
-    ASSERT_EQ(browser_->Navigate(server.Url("/green.html").c_str()), platform::S_OK);
+    ASSERT_EQ(browser_->Navigate(server.WideUrl("/green.html").c_str()), platform::S_OK);
     wxImage screen;
     ASSERT_TRUE(testsupport::PumpUntilScreen(
         [](const wxImage& image) { return PixelAt(image, 200 + 120, 200 + 80) == 0x00FF00; }, screen, 30000));

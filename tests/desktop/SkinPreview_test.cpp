@@ -35,7 +35,6 @@ int RunPreview(const std::string& args) {
 class SkinPreviewTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(dir_ / "skin");
         testsupport::WriteFileBytes(dir_ / "skin" / "list.xml", kListSkin);
         if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxInitAllImageHandlers();
     }

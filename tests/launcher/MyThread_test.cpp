@@ -20,26 +20,14 @@
 namespace {
 
 std::atomic<int> gRuns{0};
-std::atomic<bool> gOnWorker{false};
-std::thread::id gTestThread;
 
-void CountingProc(LauncherFrameWnd*) {
-    gOnWorker = std::this_thread::get_id() != gTestThread;
-    ++gRuns;
-}
-
-void SleepingProc(LauncherFrameWnd*) {
-    // A long transfer that checks the stop request between its steps.
-    while (WorkerGroup::Instance().SleepFor(std::chrono::milliseconds(50))) {
-    }
-}
+void CountingProc(LauncherFrameWnd*) { ++gRuns; }
 
 void ThrowingProc(LauncherFrameWnd*) { throw std::runtime_error("disk on fire"); }
 
 class MyThreadTest : public testing::Test {
 protected:
     void SetUp() override {
-        gTestThread = std::this_thread::get_id();
         gRuns = 0;
         WorkerGroup::Instance().ResetForTesting();
         log_ = RunLog::Open((dir_.Path() / "run.log").wstring());
@@ -58,13 +46,6 @@ protected:
     std::unique_ptr<RunLog> log_;
 };
 
-TEST_F(MyThreadTest, RunsItsFunctionOnAnotherThreadAndLeavesTheGroup) {
-    ASSERT_TRUE(StartWorkerThread(nullptr, &CountingProc, L"create failed", L"run failed"));
-    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(5)));
-    EXPECT_EQ(gRuns.load(), 1);
-    EXPECT_TRUE(gOnWorker.load());
-}
-
 TEST_F(MyThreadTest, StartFailuresWriteTheirBareLineAndLeaveNoWorker) {
     const struct {
         MyThread::Failure failure;
@@ -82,14 +63,6 @@ TEST_F(MyThreadTest, StartFailuresWriteTheirBareLineAndLeaveNoWorker) {
         EXPECT_NE(Log().find(expected), std::string::npos) << Log();
     }
     EXPECT_EQ(gRuns.load(), 0);
-}
-
-TEST_F(MyThreadTest, StopRequestEndsASleepingWorkerPromptly) {
-    ASSERT_TRUE(StartWorkerThread(nullptr, &SleepingProc, L"c", L"r"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(WorkerGroup::Instance().Running(), 1);
-    WorkerGroup::Instance().RequestStop();
-    EXPECT_TRUE(WorkerGroup::Instance().WaitForAll(std::chrono::seconds(1)));
 }
 
 TEST_F(MyThreadTest, AnExceptionInTheWorkerIsLoggedNotFatal) {

@@ -37,28 +37,6 @@ TEST(Display, ParsesScreenModeSettings) {
     }
 }
 
-TEST(Display, ReadsAndChangesModesThroughTheInstalledSource) {
-    platform::FakeDisplay fake;
-    fake.mode = {800, 600, 16};
-    platform::SetDisplaySource(&fake);
-    DisplayMode mode;
-    EXPECT_TRUE(platform::EnumDisplaySettingsW(platform::ENUM_CURRENT_SETTINGS, &mode));
-    EXPECT_EQ(mode, (DisplayMode{800, 600, 16}));
-    EXPECT_FALSE(platform::EnumDisplaySettingsW(0, &mode));
-    EXPECT_FALSE(platform::EnumDisplaySettingsW(platform::ENUM_CURRENT_SETTINGS, nullptr));
-
-    mode.bitsPerPixel = 32;
-    EXPECT_EQ(platform::ChangeDisplaySettingsW(&mode, 0), platform::DISP_CHANGE_SUCCESSFUL);
-    EXPECT_EQ(fake.mode, (DisplayMode{800, 600, 32}));
-    fake.refuseChanges = true;
-    mode.bitsPerPixel = 16;
-    EXPECT_EQ(platform::ChangeDisplaySettingsW(&mode, 0), platform::DISP_CHANGE_FAILED);
-    EXPECT_EQ(fake.mode.bitsPerPixel, 32u);
-    EXPECT_EQ(platform::ChangeDisplaySettingsW(nullptr, 0), platform::DISP_CHANGE_FAILED);
-    EXPECT_EQ(fake.changeRequests, 2);
-    platform::SetDisplaySource(nullptr);
-}
-
 TEST(Display, HeadlessVirtualDisplayAcceptsChanges) {
     platform::SetDisplaySource(nullptr);
     DisplayMode initial;

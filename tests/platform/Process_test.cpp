@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,20 +34,6 @@ bool WaitFor(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return done();
-}
-
-std::optional<platform::ProcessInfo> FindProcess(const std::wstring& exeName) {
-    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
-        if (p.exeName == exeName) return p;
-    }
-    return std::nullopt;
-}
-
-bool IsListed(std::int32_t pid) {
-    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
-        if (p.pid == pid) return true;
-    }
-    return false;
 }
 
 void MakeExecutable(const std::filesystem::path& file) { ASSERT_EQ(::chmod(file.c_str(), 0755), 0); }
@@ -91,20 +76,6 @@ TEST(Process, ShellExecuteRefusesWhatCannotStart) {
     EXPECT_FALSE(platform::ShellExecute((dir / "plain.txt").wstring(), L"", L""));
     EXPECT_FALSE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", (dir / "no-such-folder").wstring()));
     EXPECT_TRUE(platform::ShellExecute((dir / "ok.sh").wstring(), L"", L""));
-}
-
-TEST(Process, FindsAndEndsAStartedClientByName) {
-    TempDir dir;
-    const std::string name = "qxclient-" + std::to_string(::getpid());
-    const auto client = dir / name;
-    std::filesystem::copy_file("/bin/sleep", client);
-    MakeExecutable(client);
-    ASSERT_TRUE(platform::ShellExecute(client.wstring(), L"30", L""));
-
-    std::optional<platform::ProcessInfo> found;
-    ASSERT_TRUE(WaitFor([&] { return (found = FindProcess(platform::ToWide(name))).has_value(); }));
-    EXPECT_TRUE(platform::TerminateProcess(found->pid));
-    EXPECT_TRUE(WaitFor([&] { return !IsListed(found->pid); }));
 }
 
 TEST(Process, NamesWineProcessesByTheirWindowsExecutable) {

@@ -332,17 +332,6 @@ TEST_F(WindowLayerTest, AltF4BecomesSystemClose) {
     EXPECT_EQ(proc.log[1].wParam, VK_RETURN);
 }
 
-TEST(SignedPointTest, ScreenPointsUnpackAsSigned16Bit) {
-    const struct {
-        int x, y;
-    } cases[] = {{0, 0}, {-1, -1}, {-1920, 5}, {32767, -32768}, {1279, 799}};
-    for (auto c : cases) {
-        LPARAM lp = MAKELPARAM(c.x, c.y);
-        EXPECT_EQ(GET_X_LPARAM(lp), c.x);
-        EXPECT_EQ(GET_Y_LPARAM(lp), c.y);
-    }
-}
-
 }  // namespace
 }  // namespace platform
 

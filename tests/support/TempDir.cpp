@@ -41,6 +41,8 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
 }
 
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

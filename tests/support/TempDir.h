@@ -25,6 +25,7 @@ private:
 };
 
 std::string ReadFileBytes(const std::filesystem::path& path);
+// A missing file reads as empty; writing makes the folders the file needs.
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace testsupport

@@ -19,44 +19,18 @@ constexpr char kContentType[] = "application/octet-stream";
 
 enum class RangeResult { None, Satisfiable, Unsatisfiable };
 
-// A single "bytes=a-b", "bytes=a-" or "bytes=-n" range over size bytes, as
-// [begin, end). Anything else (several ranges, junk) counts as no range.
+// A single "bytes=a-" or "bytes=a-b" range (what the clients send) over size
+// bytes, as [begin, end). Anything else counts as no range.
 RangeResult ParseRange(const std::string& header, size_t size, size_t& begin, size_t& end) {
-    const std::string prefix = "bytes=";
-    if (header.compare(0, prefix.size(), prefix) != 0) {
-        return RangeResult::None;
-    }
-    const std::string bounds = header.substr(prefix.size());
-    const auto dash = bounds.find('-');
-    if (dash == std::string::npos || bounds.find(',') != std::string::npos) {
-        return RangeResult::None;
-    }
-    const std::string first = bounds.substr(0, dash);
-    const std::string last = bounds.substr(dash + 1);
-    auto isNumber = [](const std::string& s) {
-        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (first.empty()) {
-        if (!isNumber(last)) {
-            return RangeResult::None;
-        }
-        const size_t suffix = std::stoull(last);
-        if (suffix == 0 || size == 0) {
-            return RangeResult::Unsatisfiable;
-        }
-        begin = size - std::min(suffix, size);
-        end = size;
-        return RangeResult::Satisfiable;
-    }
-    if (!isNumber(first) || (!last.empty() && !isNumber(last))) {
-        return RangeResult::None;
-    }
+    if (header.rfind("bytes=", 0) != 0) return RangeResult::None;
+    const std::string spec = header.substr(6);
+    const auto dash = spec.find('-');
+    const auto digits = [](const std::string& t) { return !t.empty() && t.find_first_not_of("0123456789") == t.npos; };
+    const std::string first = spec.substr(0, dash), last = dash == spec.npos ? "" : spec.substr(dash + 1);
+    if (dash == spec.npos || !digits(first) || (!last.empty() && !digits(last))) return RangeResult::None;
     begin = std::stoull(first);
     end = last.empty() ? size : std::min<size_t>(std::stoull(last) + 1, size);
-    if (begin >= size || begin >= end) {
-        return RangeResult::Unsatisfiable;
-    }
-    return RangeResult::Satisfiable;
+    return begin >= size || begin >= end ? RangeResult::Unsatisfiable : RangeResult::Satisfiable;
 }
 
 std::shared_ptr<const std::string> Shared(std::string body) {
@@ -101,10 +75,17 @@ void TestHttpServer::SetRoute(const std::string& path, Route route) {
     routes_[path] = std::move(route);
 }
 
-void TestHttpServer::Serve(const std::string& path, int status, std::string body) {
+TestHttpServer::Route TestHttpServer::MakeRoute(Kind kind, std::string body, size_t limit) {
     Route route;
-    route.status = status;
+    route.kind = kind;
     route.body = Shared(std::move(body));
+    route.limit = limit;
+    return route;
+}
+
+void TestHttpServer::Serve(const std::string& path, int status, std::string body) {
+    Route route = MakeRoute(Kind::Body, std::move(body));
+    route.status = status;
     SetRoute(path, std::move(route));
 }
 
@@ -117,45 +98,29 @@ void TestHttpServer::Redirect(const std::string& path, int status, const std::st
 }
 
 void TestHttpServer::Truncate(const std::string& path, std::string body, size_t sentBytes) {
-    Route route;
-    route.kind = Kind::Truncate;
-    route.body = Shared(std::move(body));
-    route.limit = sentBytes;
-    SetRoute(path, std::move(route));
+    SetRoute(path, MakeRoute(Kind::Truncate, std::move(body), sentBytes));
 }
 
 void TestHttpServer::Stall(const std::string& path, std::string body, size_t sentBytes) {
-    Route route;
-    route.kind = Kind::Stall;
-    route.body = Shared(std::move(body));
-    route.limit = sentBytes;
-    SetRoute(path, std::move(route));
+    SetRoute(path, MakeRoute(Kind::Stall, std::move(body), sentBytes));
 }
 
 void TestHttpServer::DropAfter(const std::string& path, std::string body, size_t bytes, int times) {
-    Route route;
-    route.kind = Kind::Drop;
-    route.body = Shared(std::move(body));
-    route.limit = bytes;
+    Route route = MakeRoute(Kind::Drop, std::move(body), bytes);
     route.times = times;
     SetRoute(path, std::move(route));
 }
 
 void TestHttpServer::Slow(const std::string& path, std::string body, size_t pieceBytes,
                           std::chrono::milliseconds delay) {
-    Route route;
-    route.kind = Kind::Slow;
-    route.body = Shared(std::move(body));
+    Route route = MakeRoute(Kind::Slow, std::move(body));
     route.pieceBytes = std::max<size_t>(pieceBytes, 1);
     route.delay = delay;
     SetRoute(path, std::move(route));
 }
 
 void TestHttpServer::ServeChunked(const std::string& path, std::string body) {
-    Route route;
-    route.kind = Kind::Chunked;
-    route.body = Shared(std::move(body));
-    SetRoute(path, std::move(route));
+    SetRoute(path, MakeRoute(Kind::Chunked, std::move(body)));
 }
 
 void TestHttpServer::SetIgnoreRange(const std::string& path, bool ignore) {
@@ -238,20 +203,15 @@ int TestHttpServer::Answer(const httplib::Request& request, httplib::Response& r
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = routes_.find(request.path);
-        if (it != routes_.end() && it->second.body != nullptr) {
-            found = true;
-            if (it->second.kind == Kind::Drop && it->second.times > 0) {
-                --it->second.times;
-                route = it->second;
-            } else {
-                route = it->second;
-                if (route.kind == Kind::Drop) {
-                    route.kind = Kind::Body;
-                }
-            }
-        } else if (it != routes_.end() && it->second.kind == Kind::Redirect) {
-            found = true;
+        found = it != routes_.end() && (it->second.body != nullptr || it->second.kind == Kind::Redirect);
+        if (found) {
             route = it->second;
+            // A drop spends one of its times; once they are spent the path answers whole.
+            if (route.kind == Kind::Drop && it->second.times > 0) {
+                --it->second.times;
+            } else if (route.kind == Kind::Drop) {
+                route.kind = Kind::Body;
+            }
         }
     }
     if (!found) {
@@ -344,12 +304,14 @@ int TestHttpServer::SendBody(const httplib::Request& request, httplib::Response&
     const size_t cut = route.kind == Kind::Drop ? std::min(route.limit, length) : length;
     const size_t piece = route.kind == Kind::Slow ? route.pieceBytes : length;
     const auto delay = route.kind == Kind::Slow ? route.delay : std::chrono::milliseconds(0);
+    // Web views show only what is served as a page.
+    const char* type = request.path.ends_with(".html") ? "text/html" : kContentType;
     if (length == 0) {
-        response.set_content("", kContentType);
+        response.set_content("", type);
         return response.status;
     }
     response.set_content_provider(
-        length, kContentType,
+        length, type,
         [this, body, begin, length, cut, piece, delay](size_t offset, size_t, httplib::DataSink& sink) {
             if (offset >= cut) {
                 return false;  // the drop: close with the body unfinished

@@ -96,6 +96,7 @@ private:
     bool FindFolderFile(const std::string& path, std::filesystem::path& file, bool& forbidden) const;
     int SendBody(const httplib::Request& request, httplib::Response& response,
                  std::shared_ptr<const std::string> body, const Route& route);
+    static Route MakeRoute(Kind kind, std::string body, size_t limit = 0);
     void SetRoute(const std::string& path, Route route);
     // Sleeps up to delay; false when the server is stopping.
     bool WaitUnlessStopping(std::chrono::milliseconds delay);

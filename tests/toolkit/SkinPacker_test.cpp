@@ -53,7 +53,6 @@ protected:
         UIResources::SetResourcePath(L"");
     }
     void Write(const std::string& name, const std::string& bytes) {
-        std::filesystem::create_directories((dir / "skin" / name).parent_path());
         WriteFileBytes(dir / "skin" / name, bytes);
     }
     testsupport::TempDir dir;

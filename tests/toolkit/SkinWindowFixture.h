@@ -127,7 +127,6 @@ protected:
     }
 
     void WriteSkin(const std::string& name, const std::string& xml) {
-        std::filesystem::create_directories(dir / "skin");
         testsupport::WriteFileBytes(dir / "skin" / name, xml);
     }
     // Packs the skin folder into bt.dat and makes it the archive in use.

@@ -34,9 +34,7 @@ protected:
 
     // A skin folder packed into dir/bt.dat, made the current archive.
     void UseArchive(const std::vector<std::pair<std::string, std::string>>& files) {
-        std::filesystem::create_directories(dir / "skin");
         for (const auto& [name, bytes] : files) {
-            std::filesystem::create_directories((dir / "skin" / name).parent_path());
             WriteFileBytes(dir / "skin" / name, bytes);
         }
         ASSERT_EQ(DuiLib::SkinPacker::Pack(dir / "skin", dir / "bt.dat").status, DuiLib::SkinPackResult::Status::Ok);

@@ -108,15 +108,6 @@ TEST_F(WindowWndTest, DeletingTheObjectFirstDestroysTheWindowQuietly) {
     EXPECT_EQ(finals, 0) << "no call back into a destroyed object";
 }
 
-TEST_F(WindowWndTest, SystemCommandsMinimiseAndRestore) {
-    auto wnd = Open(L"small.xml");
-    wnd->SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(platform::IsIconic(wnd->GetHWND()));
-    wnd->SendMessageW(WM_SYSCOMMAND, SC_RESTORE, 0);
-    EXPECT_FALSE(platform::IsIconic(wnd->GetHWND()));
-    EXPECT_EQ(wnd->pm.GetRoot()->GetPos(), (RECT{0, 0, 200, 100}));
-}
-
 TEST_F(WindowWndTest, CenterWindowUsesTheOwnerOrTheScreen) {
     auto owner = Open(L"small.xml");
     owner->ResizeClient(600, 400);  // at (100, 100)
@@ -212,25 +203,6 @@ TEST_F(WindowWndTest, ModalWindowOpenedDuringAPressStillGetsInput) {
     ASSERT_NE(dialog->Create(main->GetHWND(), L"", kPopupStyle, 0), nullptr);
     EXPECT_EQ(dialog->ShowModal(), 1);
     EXPECT_EQ(d->log, (std::vector<std::wstring>{L"windowinit:root", L"click:QuitBtn"}));
-}
-
-TEST_F(WindowWndTest, WorkerThreadReachesControlsThroughUiTasks) {
-    auto wnd = Open(L"small.xml");
-    auto* status = wnd->pm.FindControl(L"status");
-    ASSERT_NE(status, nullptr);
-    std::atomic<bool> ranOnUiThread{false};
-    std::thread worker([&] {
-        EXPECT_FALSE(platform::IsUiThread());
-        platform::PostUiTask([&] {
-            ranOnUiThread = platform::IsUiThread();
-            status->SetText(L"更新中 42%");
-        });
-    });
-    worker.join();
-    EXPECT_EQ(status->GetText(), L"ready") << "nothing happens before the loop runs the task";
-    platform::PumpPendingMessages();
-    EXPECT_TRUE(ranOnUiThread);
-    EXPECT_EQ(status->GetText(), L"更新中 42%");
 }
 
 TEST_F(WindowWndTest, ControlRefPostsReachOnlyLivingControls) {

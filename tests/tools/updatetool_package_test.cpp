@@ -20,10 +20,7 @@ using updatetooltest::UpdateToolTest;
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-void Put(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    testsupport::WriteFileBytes(p, bytes);
-}
+constexpr auto Put = &testsupport::WriteFileBytes;
 
 // What a tree holds as the game sees it: plain files by their bytes; a
 // pack's data file by the blob each record of its index resolves to, so a

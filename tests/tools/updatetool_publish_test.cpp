@@ -14,10 +14,7 @@ namespace fs = std::filesystem;
 using testsupport::ReadFileBytes;
 using updatetooltest::UpdateToolTest;
 
-void Put(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    testsupport::WriteFileBytes(p, bytes);
-}
+constexpr auto Put = &testsupport::WriteFileBytes;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -120,7 +117,7 @@ TEST_F(UpdateToolPublish, RepublishingKeepsStagesRaisesTheSerialAndAddsMirrors) 
     EXPECT_EQ(Manifest().substr(Manifest().find("<latest")), before.substr(before.find("<latest")));
 }
 
-TEST_F(UpdateToolPublish, TamperedOrStaleInputsFailVerify) {
+TEST_F(UpdateToolPublish, TamperedInputsFailVerify) {
     ASSERT_EQ(Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1")
                   .exitCode,
               0);
@@ -133,28 +130,18 @@ TEST_F(UpdateToolPublish, TamperedOrStaleInputsFailVerify) {
         std::function<void()> tamper;
         const char* message;
     };
+    // One row per check the tool wires in; every way a manifest or its
+    // signature can be refused is the update library's Refusal table.
     const Case cases[] = {
         {"a changed package byte", [&] { std::string b = good; b[b.size() / 2] ^= 1; Put(package, b); }, "SHA-256 differs"},
-        {"a truncated package", [&] { Put(package, good.substr(0, good.size() - 1)); }, "bytes"},
-        {"a package with bytes added", [&] { Put(package, good + "x"); }, "more than"},
         {"a missing package", [&] { fs::remove(package); }, "404"},
         {"a changed manifest byte", [&] { std::string m = xml; m[m.find("serial=\"1\"") + 8] = '7'; Put(dir / "site/version_newStyle.xml", m); }, "signature"},
-        {"a changed signature byte", [&] { std::string s = sig; s[10] = s[10] == 'A' ? 'B' : 'A'; Put(dir / "site/version_newStyle.xml.sig", s); }, "signature"},
-        {"a missing signature", [&] { fs::remove(dir / "site/version_newStyle.xml.sig"); }, "404"},
-        {"another key", [&] { fs::remove(dir / "update.pub"); ASSERT_EQ(Tool("keygen --secret k2 --public update.pub").exitCode, 0); }, "signature"},
-        {"an expired manifest", [&] {
-             std::string m = xml;
-             const std::size_t at = m.find("expires=\"") + 9;
-             m.replace(at, 20, "2020-01-01T00:00:00Z");
-             SignInto(m);
-         }, "expire"},
         {"no path from a version", [&] {
              std::string m = xml;
              m.replace(m.find("to=\"1.0.0.2\""), 12, "to=\"1.0.0.9\"");
              SignInto(m);
          }, "FAILED path from data 1.0.0.1"},
     };
-    const std::string pub = ReadFileBytes(dir / "update.pub");
     for (const Case& c : cases) {
         c.tamper();
         const auto run = Verify();
@@ -163,7 +150,6 @@ TEST_F(UpdateToolPublish, TamperedOrStaleInputsFailVerify) {
         Put(package, good);
         Put(dir / "site/version_newStyle.xml", xml);
         Put(dir / "site/version_newStyle.xml.sig", sig);
-        Put(dir / "update.pub", pub);
         ASSERT_EQ(Verify().exitCode, 0) << "restored after " << c.what;
     }
 }

@@ -25,23 +25,6 @@ protected:
     testsupport::TempDir dir;
 };
 
-TEST_F(SetupStoreTest, LoadReadsEveryKey) {
-    WriteQx(
-        "[Setup]\nServerListUrl=a\nUpdateVersionUrl=b\nServerListUrl2=c\nUpdateVersionUrl2=d\n"
-        "NewUpdateVersionUrl1=e\nNewUpdateVersionUrl2=f\nWeiServer=g\nWeiServer2=h\n"
-        "ServerAddr=10.0.0.1\nServerPort=007\nChargeUrl=http://pay\nServerSid=42\n");
-    auto& store = SetupStore::Instance();
-    ASSERT_TRUE(store.Load(Qx()));
-    EXPECT_EQ(store.path, Qx());
-    const std::pair<std::wstring, std::wstring> expected[] = {
-        {store.serverListUrl, L"a"}, {store.updateVersionUrl, L"b"},       {store.serverListUrl2, L"c"},
-        {store.updateVersionUrl2, L"d"}, {store.newUpdateVersionUrl1, L"e"}, {store.newUpdateVersionUrl2, L"f"},
-        {store.weiServer, L"g"},         {store.weiServer2, L"h"},           {store.serverAddr, L"10.0.0.1"},
-        {store.serverPort, L"007"},      {store.chargeUrl, L"http://pay"},   {store.serverSid, L"42"},
-    };
-    for (const auto& [actual, want] : expected) EXPECT_EQ(actual, want);
-}
-
 TEST_F(SetupStoreTest, NewStyleAddressesAreDerivedInMemoryOnly) {
     struct Case {
         std::string updateUrl;

@@ -50,22 +50,6 @@ protected:
     DuiLib::CButtonUI button_;
 };
 
-TEST_F(GameLaunchTest, PickedServerIsStarted) {
-    Open();
-    ASSERT_TRUE(Load());
-    ClickPane(L"DServer");
-    ClickPane(L"ServerBtn");
-    ClickRow(0);
-    platform::MessageBoxCapture boxes;
-    EXPECT_TRUE(EnterGame());
-    EXPECT_TRUE(boxes.Boxes().empty());
-    ASSERT_EQ(launches_.size(), 1u);
-    EXPECT_EQ(launches_[0].file, install_.Folder() + L"qx.exe");
-    EXPECT_EQ(launches_[0].args, L"ws");
-    EXPECT_EQ(launches_[0].dir, install_.Folder());
-    EXPECT_EQ(Saved().serverSid, L"201");
-}
-
 TEST_F(GameLaunchTest, ServerChoiceWithoutPick) {
     const struct {
         const char* name;
@@ -86,7 +70,10 @@ TEST_F(GameLaunchTest, ServerChoiceWithoutPick) {
         Open();
         ASSERT_TRUE(Load());
         EXPECT_TRUE(EnterGame());
-        EXPECT_EQ(launches_.size(), 1u);
+        ASSERT_EQ(launches_.size(), 1u);
+        EXPECT_EQ(launches_[0].file, install_.Folder() + L"qx.exe");
+        EXPECT_EQ(launches_[0].args, L"ws");
+        EXPECT_EQ(launches_[0].dir, install_.Folder());
         const SetupStore saved = Saved();
         EXPECT_EQ(saved.serverAddr, c.addr);
         EXPECT_EQ(saved.serverPort, c.port);

@@ -92,48 +92,6 @@ TEST_F(ServerListDocumentTest, UnreadableInputs) {
     EXPECT_EQ(Read().status, Status::Unreadable) << "a folder";
 }
 
-TEST_F(ServerListDocumentTest, AnotherRootIsADocumentButNoList) {
-    Write("<servers><area pid=\"1\"><server name=\"x\"/></area></servers>");
-    const ServerListDocument doc = Read();
-    EXPECT_EQ(doc.status, Status::OtherRoot);
-    EXPECT_TRUE(doc.areas.empty());
-}
-
-TEST_F(ServerListDocumentTest, StructureRules) {
-    Write(R"(<tarno>
-  <area><server sid="1" name="skipped"/><server sid="2" name="skipped too"/></area>
-  <area pid="12abc" name="A" extra="x">
-    <server/>
-    <other name="not a server"/>
-    <server name="first" name="second" port="007" state="busy"><server name="nested"/></server>
-    <area pid="5" name="nested area"/>
-  </area>
-  <server name="directly under the root"/>
-  <Area pid="4" name="wrong case"/>
-  <area pid=" -7" name="B">text is ignored</area>
-</tarno>)");
-    const ServerListDocument doc = Read();
-    ASSERT_EQ(doc.status, Status::Loaded);
-    ASSERT_EQ(doc.areas.size(), 3u);
-    EXPECT_TRUE(doc.areas[0].servers.empty()) << "an area without attributes keeps no servers";
-    EXPECT_TRUE(doc.areas[0].name.empty());
-
-    const ServerArea& a = doc.areas[1];
-    EXPECT_EQ(a.pid, 12);
-    EXPECT_EQ(a.name, L"A");
-    ASSERT_EQ(a.servers.size(), 2u);
-    const ServerEntry& bare = *a.servers[0];
-    EXPECT_TRUE(bare.name.empty() && bare.sid.empty() && bare.port.empty() && bare.address.empty() &&
-                bare.chargeIp.empty());
-    const ServerEntry& dup = *a.servers[1];
-    EXPECT_EQ(dup.name, L"second") << "the last of a repeated attribute wins";
-    EXPECT_EQ(dup.port, L"007") << "the port is kept as written";
-    EXPECT_EQ(dup.state, 0);
-
-    EXPECT_EQ(doc.areas[2].pid, -7);
-    EXPECT_EQ(doc.areas[2].name, L"B");
-}
-
 // The list as CMarkup's wide strings give it, read the way the reader did
 // before it walked the UTF-8 tree itself: the oracle of the table below.
 // The entries view `markup`'s strings.

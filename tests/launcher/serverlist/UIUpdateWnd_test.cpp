@@ -251,27 +251,5 @@ TEST_F(UpdatePaneTest, ProgressShowsWholePercentBarValueAndMarker) {
     }
 }
 
-TEST_F(UpdatePaneTest, WorkerCallsReachTheControlsInOrder) {
-    WriteSetup("[Setup]\r\nServerSid=201\r\n");
-    WriteList(ListXml({kArea0, kArea1, kArea2}));
-    Open();
-    auto* bar = dynamic_cast<DuiLib::CProgressUI*>(pane_->PaintManager().FindControl(L"ProgressCtrl"));
-    std::atomic<bool> loaded{false};
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        pane_->SetUpdateProgress(10.0f);
-        loaded = UIUpdateWnd::LoadServerList(pane_);
-        pane_->SetUpdateProgress(55.5f);
-        done = true;
-    });
-    while (!done) platform::PumpPendingMessages();
-    worker.join();
-    platform::PumpPendingMessages();
-    EXPECT_TRUE(loaded);
-    EXPECT_EQ(ButtonText(), L"玄武门");
-    EXPECT_EQ(Rows().size(), 2u);
-    EXPECT_EQ(bar->GetValue(), 55);
-}
-
 }  // namespace
 }  // namespace serverlisttest

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "launcher/serverlist/ServerListThread.h"
@@ -112,11 +113,7 @@ protected:
                                                          "\r\nUpdateVersionUrl2=" + platform::ToUtf8(second) + "\r\n");
     }
 
-    // Writes a file of the installation, making its folders.
-    void Put(const fs::path& relative, const std::string& bytes) {
-        fs::create_directories((dir_.Path() / relative).parent_path());
-        testsupport::WriteFileBytes(dir_.Path() / relative, bytes);
-    }
+    void Put(const fs::path& relative, const std::string& bytes) { testsupport::WriteFileBytes(dir_.Path() / relative, bytes); }
 
     std::string Log() const { return testsupport::ReadFileBytes(dir_.Path() / "run.log"); }
 
@@ -167,33 +164,29 @@ private:
     fakepatch::LetGoFn letGo_ = nullptr;
 };
 
-inline fakepatch::Step Stage(const std::wstring& reached) {
-    fakepatch::Step step;
-    step.kind = Kind::Stage;
-    step.reached = reached;
-    return step;
-}
-inline fakepatch::Step LauncherStage() {
-    fakepatch::Step step;
-    step.kind = Kind::Stage;
-    step.launcherStage = true;
-    return step;
-}
+// Steps of a scripted run.
 inline fakepatch::Step Simple(Kind kind) {
     fakepatch::Step step;
     step.kind = kind;
     return step;
 }
+inline fakepatch::Step Stage(const std::wstring& reached) {
+    fakepatch::Step step = Simple(Kind::Stage);
+    step.reached = reached;
+    return step;
+}
+inline fakepatch::Step LauncherStage() {
+    fakepatch::Step step = Simple(Kind::Stage);
+    step.launcherStage = true;
+    return step;
+}
 inline fakepatch::Step Progress(std::int32_t done, std::int32_t total) {
-    fakepatch::Step step;
-    step.kind = Kind::Progress;
-    step.done = done;
-    step.total = total;
+    fakepatch::Step step = Simple(Kind::Progress);
+    std::tie(step.done, step.total) = std::tie(done, total);
     return step;
 }
 inline fakepatch::Step Package(const fs::path& path) {
-    fakepatch::Step step;
-    step.kind = Kind::Package;
+    fakepatch::Step step = Simple(Kind::Package);
     step.path = platform::ToWide(path.string());
     return step;
 }
