@@ -78,7 +78,10 @@ const wxGraphicsBitmap* CImageCache::Bitmap(const std::wstring& file, bool hasMa
                                                            static_cast<int>(part.Width()),
                                                            static_cast<int>(part.Height())));
     if (size.cx != part.Width() || size.cy != part.Height()) {
-        piece = piece.Scale(static_cast<int>(size.cx), static_cast<int>(size.cy), wxIMAGE_QUALITY_HIGH);
+        // Bilinear: skin pieces are stretched, mostly along one axis, where
+        // it draws what bicubic does at a fraction of the cost, and the
+        // first frame waits for every piece it shows.
+        piece = piece.Scale(static_cast<int>(size.cx), static_cast<int>(size.cy), wxIMAGE_QUALITY_BILINEAR);
     }
     wxGraphicsRenderer* renderer = wxGraphicsRenderer::GetDefaultRenderer();
     auto [inserted, ok] = entry.parts.emplace(key, renderer->CreateBitmapFromImage(piece));
