@@ -23,11 +23,11 @@ enum class RangeResult { None, Satisfiable, Unsatisfiable };
 // bytes, as [begin, end). Anything else counts as no range.
 RangeResult ParseRange(const std::string& header, size_t size, size_t& begin, size_t& end) {
     if (header.rfind("bytes=", 0) != 0) return RangeResult::None;
-    const std::string spec = header.substr(6);
-    const auto dash = spec.find('-');
+    const std::string range = header.substr(6);
+    const auto dash = range.find('-');
     const auto digits = [](const std::string& t) { return !t.empty() && t.find_first_not_of("0123456789") == t.npos; };
-    const std::string first = spec.substr(0, dash), last = dash == spec.npos ? "" : spec.substr(dash + 1);
-    if (dash == spec.npos || !digits(first) || (!last.empty() && !digits(last))) return RangeResult::None;
+    const std::string first = range.substr(0, dash), last = dash == range.npos ? "" : range.substr(dash + 1);
+    if (dash == range.npos || !digits(first) || (!last.empty() && !digits(last))) return RangeResult::None;
     begin = std::stoull(first);
     end = last.empty() ? size : std::min<size_t>(std::stoull(last) + 1, size);
     return begin >= size || begin >= end ? RangeResult::Unsatisfiable : RangeResult::Satisfiable;
