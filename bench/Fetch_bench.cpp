@@ -6,7 +6,7 @@
 // FETCH_BENCH_ROUNDS times (default 3), alternating; the best time of each
 // is reported. Counters: ours_s, curl_s, sha256sum_s, pair_s, ratio
 // (pair / ours, goal >= 1), ours_rss_mib, and for the breakdown ours_cpu_s
-// (the child's user + system time, both threads) and hash_s (libsodium's
+// (the child's user + system time, both threads) and hash_s (the fetcher's
 // SHA-256 alone over as many bytes in memory: the floor of ours_s, as
 // hashing is the slowest step).
 //
@@ -35,6 +35,7 @@
 
 #include "liveupdate/CancelToken.h"
 #include "liveupdate/PackageFetcher.h"
+#include "liveupdate/Sha256.h"
 #include "liveupdate/UpdateLog.h"
 
 extern char** environ;
@@ -65,17 +66,15 @@ bool WritePackage(const fs::path& path, std::uint64_t size, Sha256Digest& digest
     std::ofstream out(path, std::ios::binary);
     std::vector<std::uint64_t> block((1 << 20) / 8);
     std::mt19937_64 rng(13);
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
+    Sha256 hash;
     for (std::uint64_t left = size; left > 0;) {
         for (auto& word : block) word = rng();
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size() * 8));
         out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
-        crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(block.data()), n);
+        hash.Update(block.data(), n);
         left -= n;
     }
-    crypto_hash_sha256_final(&state, digest.data());
-    return static_cast<bool>(out.flush());
+    return hash.Digest(digest) && static_cast<bool>(out.flush());
 }
 
 int FreeLoopbackPort() {
@@ -152,16 +151,14 @@ double CpuSeconds(const rusage& usage) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// libsodium's SHA-256 over `size` bytes, one 1 MiB block over and over.
+// The fetcher's SHA-256 over `size` bytes, one 1 MiB block over and over.
 double HashSeconds(std::uint64_t size) {
     std::vector<unsigned char> block(1 << 20, 0x5a);
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
+    Sha256 hash;
     const auto start = Clock::now();
-    for (std::uint64_t done = 0; done < size; done += block.size())
-        crypto_hash_sha256_update(&state, block.data(), block.size());
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state, digest);
+    for (std::uint64_t done = 0; done < size; done += block.size()) hash.Update(block.data(), block.size());
+    Sha256Digest digest{};
+    benchmark::DoNotOptimize(hash.Digest(digest));
     benchmark::DoNotOptimize(digest);
     return Seconds(start);
 }

@@ -4,6 +4,8 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(CURL REQUIRED)
+# libcrypto hashes package bytes (libcurl already brings it into the process).
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 find_package(pugixml REQUIRED)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)

@@ -3,7 +3,6 @@
 #include <system_error>
 
 HashPipeline::HashPipeline() : memory_(new unsigned char[kBlocks * kBlockBytes]) {
-    crypto_hash_sha256_init(&state_);
     try {
         worker_ = std::thread([this] { Work(); });
     } catch (const std::system_error&) {
@@ -43,20 +42,20 @@ void HashPipeline::Submit(std::size_t size) {
     changed_.notify_all();
 }
 
-crypto_hash_sha256_state HashPipeline::Wait() {
+bool HashPipeline::Digest(Sha256Digest& digest) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return hashed_ == submitted_; });
-    return state_;
+    return hash_.Digest(digest);
 }
 
 void HashPipeline::Restart() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return hashed_ == submitted_; });
-    crypto_hash_sha256_init(&state_);
+    hash_.Reset();
 }
 
 void HashPipeline::Hash(std::size_t block) {
-    crypto_hash_sha256_update(&state_, memory_.get() + block * kBlockBytes, sizes_[block]);
+    hash_.Update(memory_.get() + block * kBlockBytes, sizes_[block]);
 }
 
 void HashPipeline::Work() {
@@ -65,7 +64,7 @@ void HashPipeline::Work() {
         changed_.wait(lock, [this] { return stopping_ || hashed_ < submitted_; });
         if (hashed_ == submitted_) return;  // stopping, nothing queued
         const std::size_t block = hashed_ % kBlocks;
-        // The caller touches neither this block nor the state until
+        // The caller touches neither this block nor the hash until
         // hashed_ moves past it.
         lock.unlock();
         Hash(block);

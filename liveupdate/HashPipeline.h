@@ -8,14 +8,14 @@
 // Thread: one caller thread; the hashing thread is internal. When that
 // thread cannot start, blocks are hashed as they are handed over.
 
-#include <sodium.h>
-
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "liveupdate/Sha256.h"
 
 class HashPipeline {
 public:
@@ -32,8 +32,9 @@ public:
     unsigned char* Block();
     // Queues the first `size` bytes of Block() for hashing.
     void Submit(std::size_t size);
-    // Waits until everything submitted is hashed; the state over it.
-    crypto_hash_sha256_state Wait();
+    // Waits until everything submitted is hashed; its digest, false when
+    // it could not be hashed.
+    bool Digest(Sha256Digest& digest);
     // Waits, then starts again from an empty stream.
     void Restart();
 
@@ -43,7 +44,7 @@ private:
 
     std::unique_ptr<unsigned char[]> memory_;
     std::size_t sizes_[kBlocks] = {};
-    crypto_hash_sha256_state state_{};
+    Sha256 hash_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::uint64_t submitted_ = 0;  // blocks handed over, ever

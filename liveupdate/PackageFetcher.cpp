@@ -111,9 +111,10 @@ std::string PackageFetcher::State::Attempt(const std::string& url, const Package
         file.Delete();
         return cause;
     }
-    const Sha256Digest digest = file.Digest();
+    const std::optional<Sha256Digest> digest = file.Digest();
     if (digest != source.sha256) {
-        cause = "SHA-256 differs: got " + HexOf(digest) + ", the manifest says " + HexOf(source.sha256) +
+        cause = (digest ? "SHA-256 differs: got " + HexOf(*digest) + ", the manifest says " + HexOf(source.sha256)
+                        : std::string("the bytes could not be hashed")) +
                 "; the partial file is deleted";
         file.Delete();
         return cause;

@@ -65,10 +65,9 @@ bool PackageFile::Open(std::string& failure) {
     return true;
 }
 
-Sha256Digest PackageFile::Digest() {
-    crypto_hash_sha256_state state = hash_.Wait();
+std::optional<Sha256Digest> PackageFile::Digest() {
     Sha256Digest digest{};
-    crypto_hash_sha256_final(&state, digest.data());
+    if (!hash_.Digest(digest)) return std::nullopt;
     return digest;
 }
 

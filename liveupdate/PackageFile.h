@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "liveupdate/HashPipeline.h"
@@ -28,8 +29,9 @@ public:
 
     // Bytes taken: written, or waiting in the current block.
     std::uint64_t Present() const { return onDisk_ + filled_; }
-    // The SHA-256 of the bytes written; call after Flush.
-    Sha256Digest Digest();
+    // The SHA-256 of the bytes written (none when they could not be
+    // hashed); call after Flush.
+    std::optional<Sha256Digest> Digest();
 
     bool Begin(bool fromStart, std::int64_t total, std::string& failure) override;
     bool Take(const unsigned char* data, std::size_t size, std::string& failure) override;

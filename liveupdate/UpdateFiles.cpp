@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "liveupdate/Sha256.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -65,8 +67,7 @@ bool HashFile(const fs::path& path, Sha256Digest& digest, std::uint64_t& size, s
         failure = "cannot open " + PathText(path) + ": " + ErrnoText();
         return false;
     }
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
+    Sha256 hash;
     std::vector<unsigned char> block(kBlock);
     size = 0;
     for (;;) {
@@ -77,11 +78,12 @@ bool HashFile(const fs::path& path, Sha256Digest& digest, std::uint64_t& size, s
             failure = "cannot read " + PathText(path) + ": " + ErrnoText();
             return false;
         }
-        crypto_hash_sha256_update(&state, block.data(), static_cast<unsigned long long>(got));
+        hash.Update(block.data(), static_cast<std::size_t>(got));
         size += static_cast<std::uint64_t>(got);
     }
-    crypto_hash_sha256_final(&state, digest.data());
-    return true;
+    if (hash.Digest(digest)) return true;
+    failure = "cannot hash " + PathText(path);
+    return false;
 }
 
 std::string HexOf(const Sha256Digest& digest) {

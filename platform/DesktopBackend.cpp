@@ -10,6 +10,8 @@
 #include <wx/generic/msgdlgg.h>
 #include <wx/vidmode.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <future>
 
 #include "platform/DesktopFrame.h"
@@ -82,6 +84,31 @@ int PresentBox(const MessageBoxRecord& box) {
     return result.get();
 }
 
+// GTK loads the GL stack when it opens an X display, only to choose visuals
+// for GL drawing, which nothing in the launcher does: with a software
+// renderer that alone is some 45 MiB resident and the heaviest relocation
+// work of the start. GDK_GL=disable is set for GTK's start only (unless the
+// player set GDK_GL), so the pages' processes and the game client started
+// later see the player's own environment. Wayland is left as it is: web
+// views there may draw through GDK's GL.
+class GtkGlOff {
+public:
+    GtkGlOff() {
+        const char* backend = std::getenv("GDK_BACKEND");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        const bool x11 = backend ? std::strncmp(backend, "x11", 3) == 0 : !(wayland && *wayland);
+        set_ = x11 && !std::getenv("GDK_GL") && ::setenv("GDK_GL", "disable", 1) == 0;
+    }
+    ~GtkGlOff() {
+        if (set_) ::unsetenv("GDK_GL");
+    }
+    GtkGlOff(const GtkGlOff&) = delete;
+    GtkGlOff& operator=(const GtkGlOff&) = delete;
+
+private:
+    bool set_ = false;
+};
+
 }  // namespace
 
 wxWindow* NativeWindowOf(HWND hwnd) { return FrameOf(hwnd); }
@@ -94,7 +121,12 @@ std::unique_ptr<DesktopBackend> DesktopBackend::Start(int argc, char** argv) {
     // wxInitialize/wxUninitialize pair later only moves the count.
     wxApp::SetInstance(new wxApp);
     int wxArgc = argc;
-    if (!wxInitialize(wxArgc, argv)) {
+    bool started = false;
+    {
+        GtkGlOff glOff;
+        started = wxInitialize(wxArgc, argv);
+    }
+    if (!started) {
         // The failed start cleaned up after itself; only the count is left.
         wxUninitialize();
         wxApp::SetInstance(nullptr);
@@ -153,6 +185,7 @@ void DesktopBackend::VisibilityChanged(WindowState& w) {
     frame->Show(w.visible);
     frame->SetShownByLayer(w.visible);
     if (!w.visible) return;
+    if (!w.firstShownPosted) frame->Shown();
     // GTK may map a window that was moved while hidden at the place it was
     // last mapped; moving it once it is shown puts it where the layer has it.
     // The position is read when the move runs, in case the layer moved the

@@ -6,6 +6,7 @@
 #include "platform/Input.h"
 #include "platform/PaintTarget.h"
 #include "platform/Window.h"
+#include "platform/WindowBackend.h"
 
 namespace platform {
 namespace {
@@ -35,6 +36,15 @@ DesktopFrame::DesktopFrame(wxWindow* owner, HWND hwnd, const wxPoint& pos, const
     Bind(wxEVT_CHAR_HOOK, &DesktopFrame::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &DesktopFrame::OnClose, this);
     Bind(wxEVT_ICONIZE, &DesktopFrame::OnIconize, this);
+    firstShownTimer_.SetOwner(this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        if (hwnd_) PostFirstShown(hwnd_);
+    });
+}
+
+void DesktopFrame::Shown() {
+    constexpr int kNoPaintMs = 300;
+    if (!firstShownTimer_.IsRunning()) firstShownTimer_.StartOnce(kNoPaintMs);
 }
 
 void DesktopFrame::OnPaint(wxPaintEvent&) {
@@ -56,6 +66,8 @@ void DesktopFrame::OnPaint(wxPaintEvent&) {
                                   : RECT{box.x, box.y, box.x + box.width, box.y + box.height};
     SendMessageW(hwnd_, WM_PAINT, reinterpret_cast<WPARAM>(&target), 0);
     MarkFirstFrame();
+    // Posted, so whatever the window does on it runs once this frame is out.
+    if (hwnd_) PostFirstShown(hwnd_);
 }
 
 void DesktopFrame::OnMouse(wxMouseEvent& event) {

@@ -4,6 +4,7 @@
 // paint and native moves to the layer and never acts on its own.
 
 #include <wx/frame.h>
+#include <wx/timer.h>
 
 #include "platform/WinTypes.h"
 
@@ -25,6 +26,10 @@ public:
     // can disagree for a moment while GTK delivers map events.
     bool IsShownByLayer() const { return shownByLayer_; }
     void SetShownByLayer(bool shown) { shownByLayer_ = shown; }
+    // The layer showed the frame: it is on screen after its first paint, or
+    // after a short while when no paint comes (a pop-up hidden again at
+    // once, a frame on a desktop the player is not looking at).
+    void Shown();
 
 private:
     void OnPaint(wxPaintEvent& event);
@@ -39,6 +44,7 @@ private:
     HWND hwnd_;
     wxPoint wanted_;
     bool shownByLayer_ = false;
+    wxTimer firstShownTimer_;
 };
 
 }  // namespace platform

@@ -16,7 +16,10 @@ public:
     const char* Name() const override { return "headless"; }
     void Created(WindowState&) override {}
     void Destroyed(WindowState&) override {}
-    void VisibilityChanged(WindowState&) override {}
+    // Nothing is drawn: a window is on screen as soon as it is shown.
+    void VisibilityChanged(WindowState& window) override {
+        if (window.visible) PostFirstShown(window.hwnd);
+    }
     void GeometryChanged(WindowState&) override {}
     void RegionChanged(WindowState&) override {}
     void EnabledChanged(WindowState&) override {}

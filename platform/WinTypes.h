@@ -88,6 +88,9 @@ inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
 inline constexpr UINT WM_USER = 0x0400;
+// The layer's own: posted once to a window when it is first on screen
+// (where a backend draws, after its first paint has been drawn).
+inline constexpr UINT WM_FIRSTSHOWN = 0x03F0;
 
 // WM_SYSCOMMAND commands (the low four bits are reserved and masked off).
 inline constexpr WPARAM SC_SIZE = 0xF000;

@@ -26,6 +26,7 @@ struct WindowState {
     RECT restoreRect;  // rect before minimise or maximise
     std::optional<WindowRegion> region;
     WindowProc* proc = nullptr;
+    bool firstShownPosted = false;
     void* backendData = nullptr;  // owned by the backend
 };
 
@@ -55,5 +56,9 @@ WindowBackend& CurrentWindowBackend();
 
 // The layer's record of a live window, or null. UI thread.
 WindowState* FindWindowState(HWND hwnd);
+
+// Posts WM_FIRSTSHOWN to a live window unless it was posted before. A
+// backend calls it when the window is first on screen. UI thread.
+void PostFirstShown(HWND hwnd);
 
 }  // namespace platform

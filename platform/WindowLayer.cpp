@@ -49,6 +49,13 @@ WindowState* FindWindowState(HWND hwnd) {
     return it == windows.end() ? nullptr : it->second.get();
 }
 
+void PostFirstShown(HWND hwnd) {
+    WindowState* w = FindWindowState(hwnd);
+    if (!w || w->firstShownPosted) return;
+    w->firstShownPosted = true;
+    PostMessageW(hwnd, WM_FIRSTSHOWN, 0, 0);
+}
+
 void InitUiThread() {
     L().uiThread = std::this_thread::get_id();
     CurrentWindowBackend();

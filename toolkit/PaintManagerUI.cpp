@@ -256,20 +256,6 @@ void CPaintManagerUI::OnMouseWheel(POINT screenPt, WPARAM wParam) {
     if (under && under->IsInputAllowed()) Deliver(under, UIEVENT_SCROLLWHEEL, pt, wParam);
 }
 
-void CPaintManagerUI::ScheduleWindowInit() {
-    if (windowInitScheduled_) return;
-    windowInitScheduled_ = true;
-    // Delivered from the message loop, as a first paint would be: the code
-    // that created and showed the window has finished by then.
-    std::weak_ptr<bool> weak = alive_;
-    HWND hwnd = hwnd_;
-    platform::PostUiTask([weak, hwnd, this]() {
-        auto alive = weak.lock();
-        if (!alive || !*alive || !platform::IsWindow(hwnd) || hwnd_ != hwnd) return;
-        SendNotify(root_.get(), L"windowinit");
-    });
-}
-
 bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     DUI_ASSERT_UI_THREAD();
     if (!hwnd_) return false;
@@ -297,9 +283,16 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
 
 bool CPaintManagerUI::HandleOwnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
-        case WM_SHOWWINDOW:
-            if (wParam) ScheduleWindowInit();
-            return false;
+        case WM_FIRSTSHOWN:
+            // Once the window is on screen: the code that created and showed
+            // it has finished, and where the backend draws, its first frame
+            // is out before the window's start-up work (its pop-ups, say).
+            if (!windowInitSent_) {
+                windowInitSent_ = true;
+                SendNotify(root_.get(), L"windowinit");
+            }
+            result = 0;
+            return true;
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) NeedUpdate();
             return false;

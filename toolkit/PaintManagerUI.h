@@ -135,7 +135,6 @@ private:
     void SetHot(CControlUI* control, POINT pt);
     // Gives `event` to the control; false when this manager did not survive.
     bool Deliver(CControlUI* control, int type, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0);
-    void ScheduleWindowInit();
     // The enabled, visible button Enter (ok) or Escape (!ok) stands for:
     // "OkBtn" or "ok", "CancelBtn" or "cancel"; null when there is none.
     CButtonUI* DialogButton(bool ok) const;
@@ -155,7 +154,7 @@ private:
     CControlRef hot_;
     CControlRef pushed_;
     POINT lastMouse_;
-    bool windowInitScheduled_ = false;
+    bool windowInitSent_ = false;
 };
 
 }  // namespace DuiLib

@@ -10,7 +10,6 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #if defined(DEMO_BUILD_DIR) && defined(DEMO_HAS_LAUNCHER_STAGE)
@@ -40,55 +40,12 @@ const fs::path kDemo = DEMO_BUILD_DIR;
 // A missing file reads as empty.
 constexpr auto Read = &testsupport::ReadFileBytes;
 
-// A child in its own process group, so a stop reaches everything it started.
-class Child {
-public:
-    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv, const fs::path& output) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=")) continue;  // headless
-            env.push_back(entry);
-        }
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> argv, envp;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-        if (posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawnattr_destroy(&attr);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() { Stop(); }
-    bool Started() const { return pid_ > 0; }
-    // SIGTERM to the group, then SIGKILL if it has not ended within 10 s.
-    void Stop() {
-        if (pid_ <= 0) return;
-        ::kill(-pid_, SIGTERM);
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) {
-                ::kill(-pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        pid_ = -1;
-    }
+using Child = testsupport::ChildProcess;
 
-private:
-    pid_t pid_ = -1;
-};
+// The children run without a display.
+Child::Options Headless(std::vector<std::string> env = {}) {
+    return {.extraEnv = std::move(env), .headless = true};
+}
 
 // A port nothing listens on now; nginx takes it a moment later.
 int FreeLoopbackPort() {
@@ -235,13 +192,13 @@ TEST_P(DemoUpdate, BringsTheGameToTheNewVersion) {
         std::vector<std::string> command = {UPDATESITE_TOOL, "--root", (kDemo / "site").string(), "--log",
                                             logs[0].string(), "--"};
         command.insert(command.end(), session.begin(), session.end());
-        children.push_back(std::make_unique<Child>(command, std::vector<std::string>{}, output));
+        children.push_back(std::make_unique<Child>(command, output, Headless()));
         break;
     }
     case Serving::Nginx: {
         logs = {dir / "nginx-access.log"};
         Nginx nginx(kDemo / "site", dir / "nginx", logs[0]);
-        children.push_back(std::make_unique<Child>(nginx.Command(), std::vector<std::string>{}, output));
+        children.push_back(std::make_unique<Child>(nginx.Command(), output, Headless()));
         // The session starts once nginx answers.
         const auto deadline = Clock::now() + std::chrono::seconds(30);
         while (std::system(("curl -sf -o /dev/null " + nginx.Url() + "version_newStyle.xml").c_str()) != 0) {
@@ -250,8 +207,7 @@ TEST_P(DemoUpdate, BringsTheGameToTheNewVersion) {
         }
         // The readiness probes are not the launcher's requests.
         std::ofstream(logs[0], std::ios::trunc).close();
-        children.push_back(std::make_unique<Child>(session, std::vector<std::string>{"UPDATESITE_URL=" + nginx.Url()},
-                                                   output));
+        children.push_back(std::make_unique<Child>(session, output, Headless({"UPDATESITE_URL=" + nginx.Url()})));
         break;
     }
     case Serving::Mirror: {
@@ -262,7 +218,7 @@ TEST_P(DemoUpdate, BringsTheGameToTheNewVersion) {
         children.push_back(std::make_unique<Child>(
             std::vector<std::string>{UPDATESITE_TOOL, "--root", (dir / "mirror").string(), "--log", logs[1].string(),
                                      "--port-file", portFile.string()},
-            std::vector<std::string>{}, output));
+            output, Headless()));
         const auto deadline = Clock::now() + std::chrono::seconds(30);
         while (Read(portFile).empty()) {
             ASSERT_LT(Clock::now(), deadline) << Read(output);
@@ -274,7 +230,7 @@ TEST_P(DemoUpdate, BringsTheGameToTheNewVersion) {
         std::vector<std::string> command = {UPDATESITE_TOOL, "--root", (dir / "primary").string(), "--log",
                                             logs[0].string(), "--"};
         command.insert(command.end(), session.begin(), session.end());
-        children.push_back(std::make_unique<Child>(command, std::vector<std::string>{}, output));
+        children.push_back(std::make_unique<Child>(command, output, Headless()));
         break;
     }
     }

@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include "DemoProcess.h"
 #include "DesktopSupport.h"
 #include "launcher/ui/ScreenLayout.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 // The demo update as scripts/run-demo shows it on a desktop: the project's
@@ -40,40 +40,6 @@ using testsupport::ScreenBox;
 
 const fs::path kDemo = fs::path(LAUNCHER_BINARY_DIR) / "demo";
 const fs::path kSkin = fs::path(LAUNCHER_SOURCE_DIR) / "skin" / "default";
-
-// The update site and the session it runs, in a process group of their own.
-class Site {
-public:
-    Site(const std::vector<std::string>& args, const fs::path& output) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-        if (posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawnattr_destroy(&attr);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Site() {
-        if (pid_ <= 0) return;
-        // The site passes SIGTERM on to the launcher and waits for it.
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        if (!testsupport::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 15)) {
-            ::kill(-pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 // A missing file reads as empty.
 constexpr auto Read = &testsupport::ReadFileBytes;
@@ -218,9 +184,11 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     const std::uintmax_t bytes = PackageBytes();
     const std::uintmax_t rate = std::max<std::uintmax_t>(bytes / 10, 4096);
     const fs::path output = dir_ / "site.out";
-    Site site({UPDATESITE_TOOL, "--root", (kDemo / "site").string(), "--rate", std::to_string(rate), "--log",
-               (dir_ / "site.log").string(), "--", DEMO_SESSION_SCRIPT, SCRAMBLE_TOOL, install().string()},
-              output);
+    // The site passes SIGTERM on to the launcher and waits for it.
+    testsupport::ChildProcess site({UPDATESITE_TOOL, "--root", (kDemo / "site").string(), "--rate",
+                                    std::to_string(rate), "--log", (dir_ / "site.log").string(), "--",
+                                    DEMO_SESSION_SCRIPT, SCRAMBLE_TOOL, install().string()},
+                                   output, {.termLeaderOnly = true, .stopSeconds = 15});
     ASSERT_TRUE(site.Started());
     const fs::path exe = install() / "launcher";
     struct stat oldFile {};

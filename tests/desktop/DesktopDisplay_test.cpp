@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 
 #include "DesktopSupport.h"
@@ -40,6 +41,18 @@ TEST(DesktopDisplayTest, ModeChangeTheDesktopDoesNotAllowIsRefusedQuickly) {
     platform::DisplayMode after;
     ASSERT_TRUE(platform::EnumDisplaySettingsW(platform::ENUM_CURRENT_SETTINGS, &after));
     EXPECT_EQ(after, before);
+}
+
+}  // namespace
+
+namespace {
+
+// GTK starts with GL switched off (it loaded the whole GL stack, some 45 MiB
+// on a software renderer, although nothing here draws with GL); the switch
+// is put back at once, so what the launcher starts later (the pages'
+// processes, the game client) gets the player's environment.
+TEST(DesktopDisplayTest, GtkStartLeavesThePlayersEnvironment) {
+    EXPECT_EQ(std::getenv("GDK_GL"), nullptr);
 }
 
 }  // namespace

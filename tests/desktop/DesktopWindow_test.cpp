@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "DesktopSupport.h"
 #include "platform/Window.h"
 
@@ -60,6 +63,41 @@ TEST(DesktopWindowTest, PopupHiddenAtCreationAppearsWhereItWasMovedWhenShown) {
         return testsupport::XGeometry("hidden-popup", x, y, w, h) && x == 200 && y == 150;
     })) << "at " << x << "," << y;
     platform::DestroyWindow(owner);
+}
+
+}  // namespace
+
+namespace {
+
+class OrderProc : public platform::WindowProc {
+public:
+    LRESULT WindowProcedure(HWND, UINT msg, WPARAM, LPARAM) override {
+        if (msg == WM_PAINT || msg == WM_FIRSTSHOWN) seen.push_back(msg);
+        return msg == WM_NCHITTEST ? HTCLIENT : 0;
+    }
+    std::vector<UINT> seen;
+};
+
+// A window's start-up work waits for its first frame, so the player sees
+// the main window before its pop-ups are made; one shown and hidden again
+// before it was ever drawn is still told, once.
+TEST(DesktopWindowTest, FirstShownComesOnceAfterTheFirstPaintOrWithoutOne) {
+    OrderProc drawn, hidden;
+    HWND a = platform::CreateWindowExW(0, L"UIOrderFrame", L"drawn-window", WS_POPUP | WS_VISIBLE, 40, 40, 200,
+                                       100, nullptr, &drawn);
+    HWND b = platform::CreateWindowExW(0, L"UIOrderFrame", L"hidden-window", WS_POPUP | WS_VISIBLE, 40, 200, 200,
+                                       100, nullptr, &hidden);
+    platform::ShowWindow(b, SW_HIDE);
+    auto shown = [](const OrderProc& p) { return std::count(p.seen.begin(), p.seen.end(), WM_FIRSTSHOWN); };
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return shown(drawn) == 1 && shown(hidden) == 1; }));
+    EXPECT_EQ(drawn.seen.front(), WM_PAINT);
+    platform::InvalidateRect(a, nullptr, false);
+    platform::ShowWindow(b, SW_SHOW);
+    testsupport::PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(shown(drawn), 1);
+    EXPECT_EQ(shown(hidden), 1);
+    platform::DestroyWindow(a);
+    platform::DestroyWindow(b);
 }
 
 }  // namespace
