@@ -11,7 +11,6 @@
 #include <wx/vidmode.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <future>
 
 #include "platform/DesktopFrame.h"
@@ -85,20 +84,15 @@ int PresentBox(const MessageBoxRecord& box) {
 }
 
 // GTK loads the GL stack when it opens an X display, only to choose visuals
-// for GL drawing, which nothing in the launcher does: with a software
-// renderer that alone is some 45 MiB resident and the heaviest relocation
-// work of the start. GDK_GL=disable is set for GTK's start only (unless the
-// player set GDK_GL), so the pages' processes and the game client started
-// later see the player's own environment. Wayland is left as it is: web
-// views there may draw through GDK's GL.
+// for GL drawing, which nothing in the launcher does (web pages draw without
+// accelerated compositing): with a software renderer that alone is some
+// 45 MiB resident and the heaviest relocation work of the start.
+// GDK_GL=disable is set for GTK's start only (unless the player set GDK_GL),
+// so the pages' processes and the game client started later see the
+// player's own environment.
 class GtkGlOff {
 public:
-    GtkGlOff() {
-        const char* backend = std::getenv("GDK_BACKEND");
-        const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        const bool x11 = backend ? std::strncmp(backend, "x11", 3) == 0 : !(wayland && *wayland);
-        set_ = x11 && !std::getenv("GDK_GL") && ::setenv("GDK_GL", "disable", 1) == 0;
-    }
+    GtkGlOff() { set_ = !std::getenv("GDK_GL") && ::setenv("GDK_GL", "disable", 1) == 0; }
     ~GtkGlOff() {
         if (set_) ::unsetenv("GDK_GL");
     }
