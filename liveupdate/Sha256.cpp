@@ -8,11 +8,11 @@ Sha256::~Sha256() { EVP_MD_CTX_free(context_); }
 
 void Sha256::Reset() {
     failed_ = false;
+    if (context_ && EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) == 1) return;
+    // libcrypto gave no context: libsodium hashes from here on.
+    EVP_MD_CTX_free(context_);
+    context_ = nullptr;
     crypto_hash_sha256_init(&sodium_);
-    if (context_ && EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1) {
-        EVP_MD_CTX_free(context_);
-        context_ = nullptr;
-    }
 }
 
 void Sha256::Update(const void* data, std::size_t size) {

@@ -31,7 +31,6 @@ public:
     void Reset();
 
 private:
-
     EVP_MD_CTX* context_ = nullptr;  // owned; null when libsodium hashes
     crypto_hash_sha256_state sodium_{};
     bool failed_ = false;

@@ -43,10 +43,6 @@ TEST(DesktopDisplayTest, ModeChangeTheDesktopDoesNotAllowIsRefusedQuickly) {
     EXPECT_EQ(after, before);
 }
 
-}  // namespace
-
-namespace {
-
 // GTK starts with GL switched off (it loaded the whole GL stack, some 45 MiB
 // on a software renderer, although nothing here draws with GL); the switch
 // is put back at once, so what the launcher starts later (the pages'
