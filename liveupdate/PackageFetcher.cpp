@@ -72,7 +72,8 @@ struct PackageFetcher::State {
 
     // One attempt on `url`; empty when `file` then holds the package.
     std::string Attempt(const std::string& url, const PackageSource& source, PackageFile& file);
-    // The pause before attempt `attempt` + 1 on the same URL.
+    // The pause after failed attempt `attempt` on a URL: before its next
+    // attempt, or before the next URL after its last.
     std::chrono::milliseconds PauseAfter(int attempt);
 
     UpdateLog& log;
@@ -84,7 +85,7 @@ struct PackageFetcher::State {
 
 std::string PackageFetcher::State::Attempt(const std::string& url, const PackageSource& source, PackageFile& file) {
     std::string cause;
-    if (!file.Open(cause)) return cause;
+    if (!file.Open(cause, &cancel)) return cause;
     file.StartAttempt();
     const std::uint64_t from = file.Present();
     const Clock::time_point start = Clock::now();
@@ -159,7 +160,7 @@ bool PackageFetcher::FetchPackage(const PackageSource& source, const fs::path& p
         return false;
     }
     PackageFile file(partial, source.size, progress);
-    if (!file.Open(failure)) return false;
+    if (!file.Open(failure, &state.cancel)) return false;
     if (file.Present() == source.size) {
         if (file.Digest() == source.sha256) {
             UPDATELOG(state.log, PathText(partial) + " already holds the package, SHA-256 verified");
@@ -193,11 +194,15 @@ bool PackageFetcher::FetchPackage(const PackageSource& source, const fs::path& p
             last = url + ": " + cause;
             std::string next;
             std::chrono::milliseconds pause{0};
+            // The pauses run 1 s, 2 s, 4 s over a URL's attempts and the
+            // step to the next URL, so a mirror is not asked at once after
+            // the same outage; after the last URL the run itself fails.
             if (attempt < attempts) {
                 pause = state.PauseAfter(attempt);
                 next = "; retrying in " + SecondsText(static_cast<double>(pause.count()) / 1000.0);
             } else if (u + 1 < source.urls.size()) {
-                next = "; trying the next URL";
+                pause = state.PauseAfter(attempt);
+                next = "; trying the next URL in " + SecondsText(static_cast<double>(pause.count()) / 1000.0);
             }
             UPDATELOG(state.log, "attempt " + std::to_string(attempt) + " of " + std::to_string(attempts) +
                                      " failed: " + last + next);

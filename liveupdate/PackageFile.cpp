@@ -9,6 +9,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "liveupdate/CancelToken.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,7 +28,7 @@ PackageFile::~PackageFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool PackageFile::Open(std::string& failure) {
+bool PackageFile::Open(std::string& failure, const CancelToken* cancel) {
     if (fd_ >= 0) return true;
     std::error_code error;
     fs::create_directories(path_.parent_path(), error);
@@ -50,6 +52,15 @@ bool PackageFile::Open(std::string& failure) {
     }
     const std::uint64_t held = tooLong ? 0 : static_cast<std::uint64_t>(info.st_size);
     while (onDisk_ < held) {
+        // A multi-GiB prefix on a cold disk takes seconds to hash; shutdown
+        // must not wait for it.
+        if (cancel && cancel->IsCancelled()) {
+            ::close(fd_);
+            fd_ = -1;
+            Empty();
+            failure = "cancelled";
+            return false;
+        }
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(held - onDisk_, HashPipeline::kBlockBytes));
         const ssize_t got = ::pread(fd_, block_, want, static_cast<off_t>(onDisk_));
         if (got < 0 && errno == EINTR) continue;

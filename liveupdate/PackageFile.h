@@ -14,6 +14,8 @@
 #include "liveupdate/HashPipeline.h"
 #include "liveupdate/HttpSession.h"
 
+class CancelToken;
+
 class PackageFile : public BodySink {
 public:
     // `progress` (may be empty) hears the bytes present after each change.
@@ -23,8 +25,10 @@ public:
     PackageFile& operator=(const PackageFile&) = delete;
 
     // Opens the file, creating it, and hashes the prefix it holds. A file
-    // longer than the package is emptied first.
-    bool Open(std::string& failure);
+    // longer than the package is emptied first. A cancel (when `cancel` is
+    // given) stops the hashing of a long prefix between blocks: the file is
+    // closed, kept for a later run, and `failure` is "cancelled".
+    bool Open(std::string& failure, const CancelToken* cancel = nullptr);
     bool IsOpen() const { return fd_ >= 0; }
 
     // Bytes taken: written, or waiting in the current block.
