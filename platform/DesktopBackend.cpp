@@ -268,6 +268,12 @@ void DesktopBackend::WaitForWork() {
     loop_->Dispatch();
 }
 
+void DesktopBackend::DispatchReady() {
+    // Pending() also sends what Xlib holds in its output buffer; the bound
+    // keeps a flood of native events from starving the queue in turn.
+    for (int round = 0; round < 64 && loop_->Pending(); ++round) loop_->Dispatch();
+}
+
 void DesktopBackend::WakeUp() { loop_->WakeUp(); }
 
 }  // namespace platform

@@ -35,6 +35,7 @@ public:
     void CaptureChanged(WindowState* window) override;
     void Raise(WindowState& window) override;
     void WaitForWork() override;
+    void DispatchReady() override;
     void WakeUp() override;
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/WindowLayer.h"
 
+#include <chrono>
+
 // The UI thread's message queue: posted messages, tasks and the quit
 // request from any thread, delivered in order by the UI thread's loops.
 
@@ -94,14 +96,23 @@ bool RunModalLoop(const std::function<bool()>& done) {
     CheckUiThread();
     auto& l = L();
     QueueItem item;
+    // A queue that never runs dry (a worker posting faster than its tasks
+    // run, or a slow `done`) must not keep the backend's own events out.
+    constexpr auto kNativeTurn = std::chrono::milliseconds(16);
+    auto nativeDue = std::chrono::steady_clock::now() + kNativeTurn;
     while (!l.quitRequested) {
         if (done && done()) return true;
         if (TakeOne(item)) {
             DeliverOne(item);
             item = QueueItem{};
+            if (std::chrono::steady_clock::now() >= nativeDue) {
+                CurrentWindowBackend().DispatchReady();
+                nativeDue = std::chrono::steady_clock::now() + kNativeTurn;
+            }
             continue;
         }
         CurrentWindowBackend().WaitForWork();
+        nativeDue = std::chrono::steady_clock::now() + kNativeTurn;
     }
     return false;
 }

@@ -46,6 +46,10 @@ public:
     // Blocks the UI thread until WakeUp is called or the backend has events
     // of its own; returns at once after a WakeUp that came earlier.
     virtual void WaitForWork() = 0;
+    // Handles the backend's own events that are ready, without blocking:
+    // the loops call it while posted work keeps the queue full, so input,
+    // paints and requests to the display still go through.
+    virtual void DispatchReady() {}
     // Any thread: the queue has new items.
     virtual void WakeUp() = 0;
 };

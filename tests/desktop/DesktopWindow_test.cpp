@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "DesktopSupport.h"
@@ -98,6 +102,42 @@ TEST(DesktopWindowTest, FirstShownComesOnceAfterTheFirstPaintOrWithoutOne) {
     EXPECT_EQ(shown(hidden), 1);
     platform::DestroyWindow(a);
     platform::DestroyWindow(b);
+}
+
+}  // namespace
+
+namespace {
+
+// Regression: the loop ran posted tasks for as long as any were queued, so a
+// worker posting faster than its tasks ran kept GTK from ever running; a
+// window created then was never mapped or painted (a slow wait condition in
+// a desktop test did the same).
+TEST(DesktopWindowTest, AQueueThatNeverRunsDryStillLetsWindowsPaint) {
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        while (!stop) {
+            platform::PostUiTask([] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    // The flood's own tasks keep the loop turning; PumpUntil's final drain
+    // would never end while it runs.
+    auto runFor = [](std::chrono::milliseconds limit, const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        return platform::RunModalLoop([&] { return done() || std::chrono::steady_clock::now() >= deadline; }) && done();
+    };
+    runFor(std::chrono::milliseconds(50), [] { return false; });  // the queue fills first
+    OrderProc proc;
+    HWND hwnd = platform::CreateWindowExW(0, L"UIOrderFrame", L"flooded-window", WS_POPUP | WS_VISIBLE, 60, 60,
+                                          160, 90, nullptr, &proc);
+    const bool painted = runFor(std::chrono::seconds(3), [&] {
+        return std::count(proc.seen.begin(), proc.seen.end(), WM_PAINT) > 0;
+    });
+    stop = true;
+    flood.join();
+    platform::PumpPendingMessages();
+    EXPECT_TRUE(painted);
+    platform::DestroyWindow(hwnd);
 }
 
 }  // namespace
