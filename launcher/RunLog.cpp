@@ -58,13 +58,14 @@ std::string ComposeLine(wxLogLevel level, const std::wstring& text) {
     return line;
 }
 
-std::wstring SourcePlaced(const char* file, int line, const std::wstring& text) {
-    return platform::ToWide(file ? file : "") + L"(" + std::to_wstring(line) + L"): " + text;
+std::wstring SourcePlaced(const char* file, int line, const std::wstring& text, const wchar_t* separator) {
+    return platform::ToWide(file ? file : "") + L"(" + std::to_wstring(line) + L")" + separator + text;
 }
 
-void WritePlaced(wxLogLevel level, const char* file, int line, const std::wstring& text) {
+void WritePlaced(wxLogLevel level, const char* file, int line, const std::wstring& text,
+                 const wchar_t* separator = L": ") {
     std::lock_guard lock(LogMutex());
-    if (gCurrent) gCurrent->WriteLine(level, SourcePlaced(file, line, text));
+    if (gCurrent) gCurrent->WriteLine(level, SourcePlaced(file, line, text, separator));
 }
 
 // Lines of a thread with no run log to go to.
@@ -165,6 +166,14 @@ void RunLogWarning(const char* file, int line, const std::wstring& text) {
 
 void RunLogMessage(const char* file, int line, const std::wstring& text) {
     WritePlaced(wxLOG_Message, file, line, text);
+}
+
+void RunLogErrorJoined(const char* file, int line, const std::wstring& text) {
+    WritePlaced(wxLOG_Error, file, line, text, L":");
+}
+
+void RunLogMessageJoined(const char* file, int line, const std::wstring& text) {
+    WritePlaced(wxLOG_Message, file, line, text, L":");
 }
 
 void RunLogBareError(const std::wstring& text) { WriteBare(wxLOG_Error, text); }

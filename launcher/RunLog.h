@@ -56,6 +56,10 @@ private:
 void RunLogError(const char* file, int line, const std::wstring& text);
 void RunLogWarning(const char* file, int line, const std::wstring& text);
 void RunLogMessage(const char* file, int line, const std::wstring& text);
+// The same for the few lines whose text follows the place's colon without
+// the blank ("...(12):process file is ...!").
+void RunLogErrorJoined(const char* file, int line, const std::wstring& text);
+void RunLogMessageJoined(const char* file, int line, const std::wstring& text);
 
 // Bare lines without a source place (thread-start failures, download
 // success). They go to the run log when it is open; otherwise to wx's
@@ -75,3 +79,5 @@ void RunLogAttachCurrentThread();
 #define RUNLOG_ERROR(text) RunLogError(__FILE__, __LINE__, (text))
 #define RUNLOG_WARNING(text) RunLogWarning(__FILE__, __LINE__, (text))
 #define RUNLOG_MESSAGE(text) RunLogMessage(__FILE__, __LINE__, (text))
+#define RUNLOG_ERROR_JOINED(text) RunLogErrorJoined(__FILE__, __LINE__, (text))
+#define RUNLOG_MESSAGE_JOINED(text) RunLogMessageJoined(__FILE__, __LINE__, (text))

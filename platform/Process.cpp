@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 #include <utility>
@@ -129,9 +128,22 @@ bool SpawnDetached(const std::vector<std::string>& args, const std::string& dir)
     return n == 0;
 }
 
+// Plain reads, not a stream: a /proc file of a process that ends meanwhile
+// fails its read (ESRCH), which the standard library's file buffer turns
+// into an exception whatever the stream's exception mask.
 std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 std::string ReadLink(const std::string& path) {
@@ -182,10 +194,27 @@ bool OpenUrl(const std::wstring& url) {
     return SpawnDetached({opener, ToUtf8(url)}, "");
 }
 
-std::vector<ProcessInfo> ListProcesses() {
+namespace {
+
+std::string& ProcRootOverride() {
+    static std::string root;
+    return root;
+}
+
+std::string ProcRoot() { return ProcRootOverride().empty() ? "/proc" : ProcRootOverride(); }
+
+}  // namespace
+
+void SetProcRootForTesting(const std::string& root) { ProcRootOverride() = root; }
+
+std::vector<ProcessInfo> ListProcesses() { return ReadProcessList().value_or(std::vector<ProcessInfo>{}); }
+
+std::optional<std::vector<ProcessInfo>> ReadProcessList() {
     std::vector<ProcessInfo> processes;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+    std::filesystem::directory_iterator it(ProcRoot(), ec);
+    if (ec) return std::nullopt;
+    for (std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
         const std::string procDir = it->path().string();
@@ -195,6 +224,7 @@ std::vector<ProcessInfo> ListProcesses() {
         info.exeName = ExecutableName(procDir);
         processes.push_back(std::move(info));
     }
+    if (ec) return std::nullopt;
     return processes;
 }
 

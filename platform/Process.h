@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -31,6 +32,12 @@ bool OpenUrl(const std::wstring& url);
 // not yet reaped are left out. A process run by wine is named after its
 // Windows executable (the last component of its argv[0], "qx.exe").
 std::vector<ProcessInfo> ListProcesses();
+// The same, but none when /proc cannot be read: callers that must know every
+// process (to end them) tell an unreadable list from an empty one.
+std::optional<std::vector<ProcessInfo>> ReadProcessList();
+// Test hook: reads processes from `root` instead of /proc; empty restores.
+// Set only while no other thread lists processes.
+void SetProcRootForTesting(const std::string& root);
 
 // Ends a process at once (SIGKILL). False when it does not exist or may not be ended.
 bool TerminateProcess(std::int32_t pid);

@@ -43,6 +43,12 @@ bool ProcessDeleteList(const std::wstring& listPath, const std::wstring& appDir,
             RUNLOG_WARNING(L"del.lst entry " + platform::ToWide(word) + L" is outside the game folder, refused");
             continue;
         }
+        // The journal and the originals it keeps are the install's own undo:
+        // deleting them would make the install impossible to roll back.
+        if (target.compare(appDir.size(), 15, L"install.journal") == 0) {
+            RUNLOG_WARNING(L"del.lst entry " + platform::ToWide(word) + L" names the install journal, refused");
+            continue;
+        }
         struct stat st {};
         const std::string narrow = platform::ToUtf8(target);
         if (::lstat(narrow.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "launcher/RunLog.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 
@@ -31,7 +34,14 @@ bool OwnProcess(std::int32_t pid) {
 }  // namespace
 
 bool TerminateGameClients() {
-    for (const platform::ProcessInfo& p : platform::ListProcesses()) {
+    // A list that cannot be read may hide a running client: nothing is
+    // installed then, as when a client cannot be ended, but without a message.
+    const std::optional<std::vector<platform::ProcessInfo>> processes = platform::ReadProcessList();
+    if (!processes) {
+        RUNLOG_ERROR(L"the process list cannot be read; the game's files are left alone");
+        return false;
+    }
+    for (const platform::ProcessInfo& p : *processes) {
         if (p.exeName != L"qx.exe" || !OwnProcess(p.pid)) continue;
         bool gone = platform::TerminateProcess(p.pid);
         // Its files are replaced next: wait until the kernel has ended it.

@@ -34,6 +34,16 @@ std::string Narrow(const std::wstring& s) { return platform::ToUtf8(s); }
 
 bool StatPath(const std::wstring& path, struct stat& st) { return ::lstat(Narrow(path).c_str(), &st) == 0; }
 
+// A game folder may be the player's link to a folder elsewhere (data on
+// another disk): it counts as the folder it leads to.
+bool IsFolder(const std::wstring& path) {
+    struct stat st {};
+    return ::stat(Narrow(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The journal's own files are the launcher's, never a package's.
+bool IsJournalName(const std::wstring& name) { return name.rfind(L"install.journal", 0) == 0; }
+
 bool EndsWith(const std::wstring& s, const wchar_t* tail) {
     const std::wstring t(tail);
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
@@ -95,16 +105,31 @@ struct Replacement {
     std::wstring full;
     std::wstring target;
     std::string aside;  // where the game's copy goes; empty when the target is new
+    std::wstring temp;  // beside the target, a name no file of the game has
 };
+
+std::wstring FreeNameBeside(const std::wstring& target) {
+    struct stat st {};
+    std::wstring temp = target + L".install~";
+    for (int n = 1; StatPath(temp, st); ++n) temp = target + L".install~" + std::to_wstring(n);
+    return temp;
+}
 
 // Journals the batch: the file written beside each target, and each target
 // as moved aside or new. Nothing of the game changes before this returns.
 bool JournalBatch(const Walk& walk, std::vector<Replacement>& batch) {
     for (Replacement& r : batch) {
         struct stat st {};
-        if (!walk.journal.RecordNew(r.target + L".install~", false)) return false;
-        if (!(StatPath(r.target, st) ? walk.journal.RecordMoveAside(r.target, r.aside)
-                                     : walk.journal.RecordNew(r.target, false)))
+        const bool exists = StatPath(r.target, st);
+        // A file never replaces a game folder: the folder would be moved
+        // aside whole and deleted at the commit.
+        if (exists && S_ISDIR(st.st_mode)) {
+            RUNLOG_ERROR(r.target + L" is a folder; the package's file cannot replace it");
+            return false;
+        }
+        r.temp = FreeNameBeside(r.target);
+        if (!walk.journal.RecordNew(r.temp, false)) return false;
+        if (!(exists ? walk.journal.RecordMoveAside(r.target, r.aside) : walk.journal.RecordNew(r.target, false)))
             return false;
     }
     return walk.journal.Flush();
@@ -116,7 +141,7 @@ bool JournalBatch(const Walk& walk, std::vector<Replacement>& batch) {
 // the game's disk, instead of copied. A failure leaves the game's copy in
 // place and no file beside it.
 bool PutInPlace(const Walk& walk, const Replacement& r) {
-    const std::string full = Narrow(r.full), target = Narrow(r.target), temp = Narrow(r.target + L".install~");
+    const std::string full = Narrow(r.full), target = Narrow(r.target), temp = Narrow(r.temp);
     const bool moved = !walk.isTre && ::rename(full.c_str(), temp.c_str()) == 0;
     bool ok = moved || CopyFileChecked(full, temp);
     const bool aside = ok && !r.aside.empty() && ::rename(target.c_str(), r.aside.c_str()) == 0;
@@ -129,7 +154,7 @@ bool PutInPlace(const Walk& walk, const Replacement& r) {
 }
 
 bool InstallPlainFile(const Walk& walk, const Replacement& r) {
-    RUNLOG_MESSAGE(L"process file is " + r.full + L"!");
+    RUNLOG_MESSAGE_JOINED(L"process file is " + Lower(r.full) + L"!");
     Count(walk, r.full);
     if (PutInPlace(walk, r)) return true;
     if (EndsWith(Lower(r.full), L"httpproxy.dll")) {
@@ -146,7 +171,8 @@ bool MergeIntoPack(const Walk& walk, const std::wstring& full, const std::wstrin
     struct stat st {};
     if (!(StatPath(target, st) ? walk.journal.SaveCopy(target) : walk.journal.RecordNew(target))) return false;
     if (!StatPath(data, st)) {
-        if (!walk.journal.RecordNew(data)) return false;
+        // The new data file is copied under its ".part" name first.
+        if (!walk.journal.RecordNew(data + L".part", false) || !walk.journal.RecordNew(data)) return false;
         return MergePackPatch(full, target);
     }
     if (!walk.journal.RecordLength(data, static_cast<std::uint64_t>(st.st_size))) return false;
@@ -173,7 +199,7 @@ bool IsPlainFile(const Walk& walk, const std::wstring& full) {
 // Every other file: pack merges, index patches, pack data, deletion lists.
 bool InstallFile(const Walk& walk, const std::wstring& full, const std::wstring& target) {
     const std::wstring lower = Lower(full);
-    RUNLOG_MESSAGE(L"process file is " + full + L"!");
+    RUNLOG_MESSAGE_JOINED(L"process file is " + lower + L"!");
     Count(walk, full);
     if (EndsWith(lower, L".i") && !walk.isTre) {
         if (EndsWith(lower, L"/0.dat.i") || EndsWith(lower, L"/1.dat.i") || EndsWith(lower, L"/2.dat.i"))
@@ -198,13 +224,15 @@ bool InstallSubfolder(const Walk& walk, const std::wstring& full, const std::wst
             }
         }
     }
-    struct stat st {};
-    if (!empty && StatPath(target, st) && S_ISDIR(st.st_mode)) return WalkFolder(walk, full);
+    const bool targetIsFolder = IsFolder(target);
+    if (!empty && targetIsFolder) return WalkFolder(walk, full);
     Count(walk, full);
-    if (StatPath(target, st)) {
-        // An empty package folder over an existing game folder adds nothing.
-        return CopyFolderTree(full, target);
-    }
+    // An empty package folder over an existing game folder adds nothing.
+    if (targetIsFolder) return true;
+    struct stat st {};
+    // A game file where the package has a folder is put aside like any
+    // replaced file, so the rollback can bring it back.
+    if (StatPath(target, st) && !walk.journal.MoveAside(target)) return false;
     if (!walk.journal.RecordNew(target)) return false;
     if (!walk.isTre && ::rename(Narrow(full).c_str(), Narrow(target).c_str()) == 0) return true;
     return CopyFolderTree(full, target);
@@ -232,8 +260,12 @@ bool WalkFolder(const Walk& walk, const std::wstring& current) {
         const std::wstring target = walk.appDir + full.substr(walk.root.size() + 1);
         struct stat st {};
         if (!StatPath(full, st)) continue;  // moved in as part of its folder
+        if (current == walk.root && IsJournalName(name)) {
+            RUNLOG_WARNING(full + L" has the name of the install journal; skipped");
+            continue;
+        }
         if (!S_ISDIR(st.st_mode) && IsPlainFile(walk, full)) {
-            batch.push_back({full, target, {}});
+            batch.push_back({full, target, {}, {}});
             if (batch.size() == kBatchFiles && !finishBatch()) return false;
             continue;
         }

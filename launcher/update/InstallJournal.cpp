@@ -139,15 +139,42 @@ bool WriteBack(const std::string& saved, const std::string& path) {
     return ok;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        parts.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) return parts;
-        start = tab + 1;
+// A field of a record: a path may hold any byte but NUL, so the record's
+// separators (tab, line feed) and the escape itself are written escaped.
+std::string Field(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
     }
+    return out;
+}
+
+// Splits a record at its tabs and undoes the escapes; false for a record
+// that was never written so (a damaged journal).
+bool SplitFields(const std::string& line, std::vector<std::string>& parts) {
+    parts.assign(1, std::string());
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            parts.emplace_back();
+        } else if (c != '\\') {
+            parts.back() += c;
+        } else if (++i < line.size() && (line[i] == '\\' || line[i] == 't' || line[i] == 'n')) {
+            parts.back() += line[i] == 't' ? '\t' : line[i] == 'n' ? '\n' : '\\';
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Undoes one record; true when its change is no longer in the game.
@@ -176,26 +203,33 @@ bool UndoRecord(const std::vector<std::string>& r) {
 }
 
 // Reads the complete records of the journal at `path`; a last line cut off
-// by a kill was never acted on and is dropped.
-std::vector<std::vector<std::string>> ReadRecords(const std::string& path) {
-    std::vector<std::vector<std::string>> records;
+// by a kill was never acted on and is dropped. False when the journal
+// cannot be read whole or holds a damaged record: rolling back from part of
+// it would delete the originals it keeps.
+bool ReadRecords(const std::string& path, std::vector<std::vector<std::string>>& records) {
+    records.clear();
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return records;
+    if (!f) return false;
     std::string text;
     char buffer[4096];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    const bool read = std::ferror(f) == 0;
     std::fclose(f);
+    if (!read) return false;
     std::size_t start = 0;
-    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
-        records.push_back(SplitTabs(text.substr(start, nl - start)));
-    return records;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+        records.emplace_back();
+        if (!SplitFields(text.substr(start, nl - start), records.back())) return false;
+    }
+    return true;
 }
 
 // Rolls back the journal of `appDir`; `undone` counts the records undone.
 bool RollBackJournal(const std::wstring& appDir, int& undone) {
     const std::string journal = Narrow(appDir + kJournalName);
-    const auto records = ReadRecords(journal);
+    std::vector<std::vector<std::string>> records;
+    if (!ReadRecords(journal, records)) return false;
     bool ok = true;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         bool done = false;
@@ -260,11 +294,13 @@ std::wstring InstallJournal::NextAsidePath() {
     return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
 }
 
-bool InstallJournal::RecordNew(const std::wstring& path, bool flush) { return Append("N\t" + Narrow(path), flush); }
+bool InstallJournal::RecordNew(const std::wstring& path, bool flush) {
+    return Append("N\t" + Field(Narrow(path)), flush);
+}
 
 bool InstallJournal::RecordMoveAside(const std::wstring& path, std::string& aside) {
     aside = Narrow(NextAsidePath());
-    return Append("M\t" + Narrow(path) + "\t" + aside, false);
+    return Append("M\t" + Field(Narrow(path)) + "\t" + Field(aside), false);
 }
 
 bool InstallJournal::MoveAside(const std::wstring& path) {
@@ -277,19 +313,22 @@ bool InstallJournal::SaveCopy(const std::wstring& path) {
     const std::string partial = aside + ".part";
     // The copy is complete under its final name before it is recorded, so a
     // rollback never puts a half copy back.
+    // The saved copy's name must be on disk before the record that relies
+    // on it: a record whose copy a power loss took would count as undone.
     return CopyBytes(Narrow(path), 0, 0, partial, true) && ::rename(partial.c_str(), aside.c_str()) == 0 &&
-           Append("C\t" + Narrow(path) + "\t" + aside);
+           SyncFolderOf(aside) && Append("C\t" + Field(Narrow(path)) + "\t" + Field(aside));
 }
 
 bool InstallJournal::RecordLength(const std::wstring& path, std::uint64_t length) {
-    return Append("L\t" + Narrow(path) + "\t" + std::to_string(length));
+    return Append("L\t" + Field(Narrow(path)) + "\t" + std::to_string(length));
 }
 
 bool InstallJournal::SaveRegions(const std::wstring& path,
                                  const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges) {
     if (ranges.empty()) return true;
     const std::string saved = Narrow(NextAsidePath());
-    return SaveRanges(Narrow(path), ranges, saved) && Append("B\t" + Narrow(path) + "\t" + saved);
+    return SaveRanges(Narrow(path), ranges, saved) && SyncFolderOf(saved) &&
+           Append("B\t" + Field(Narrow(path)) + "\t" + Field(saved));
 }
 
 bool InstallJournal::Commit() {

@@ -120,6 +120,18 @@ std::wstring SanitiseEntryName(std::wstring name) {
     return name;
 }
 
+namespace {
+
+bool HasControlCharacter(const std::string& name) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool UnpackPackage(const std::wstring& stem, bool isTre) {
     const std::string archive = platform::ToUtf8(stem + (isTre ? L".tre" : L".upd"));
     unzFile zip = unzOpen64(archive.c_str());
@@ -136,7 +148,8 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
     for (int r = ok ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; r == UNZ_OK; r = unzGoToNextFile(zip)) {
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
-        total += info.uncompressed_size;
+        // Saturating: sizes near 2^64 must not wrap to a small total.
+        total = info.uncompressed_size > UINT64_MAX - total ? UINT64_MAX : total + info.uncompressed_size;
     }
     struct statvfs space {};
     const std::string parent = fs::path(platform::ToUtf8(stem)).parent_path().string();
@@ -166,6 +179,10 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
             if (c == L'\\') c = L'/';
         if (!IsValidUtf8(rawName)) {
             RUNLOG_WARNING(L"package entry " + std::to_wstring(index) + L" has a name that is not UTF-8, skipped");
+        } else if (HasControlCharacter(rawName)) {
+            // No game file is named so, and a line feed in a name would split
+            // the log line and the install journal's record.
+            RUNLOG_WARNING(L"package entry " + std::to_wstring(index) + L" has a control character in its name, skipped");
         } else if (unixHost && S_ISLNK(unixMode)) {
             RUNLOG_WARNING(L"package entry " + name + L" is a symbolic link, skipped");
         } else if (HasParentComponent(name)) {

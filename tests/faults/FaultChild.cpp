@@ -261,8 +261,14 @@ std::vector<pid_t> LiveChildren() {
     for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Not a stream: a process ending meanwhile fails the read, and the
+        // stream's buffer throws for that.
+        std::string stat;
+        if (const int fd = ::open((entry.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            char buffer[1024];
+            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) stat.append(buffer, static_cast<std::size_t>(n));
+            ::close(fd);
+        }
         const auto close = stat.rfind(')');
         if (close == std::string::npos || close + 4 > stat.size()) continue;
         char state = 0;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,3 +110,29 @@ TEST(Process, TerminateRefusesGroupsAndUnknownProcesses) {
     EXPECT_FALSE(platform::TerminateProcess(-::getpid()));
     EXPECT_FALSE(platform::TerminateProcess(0x7FFFFFF0));
 }
+
+namespace {
+
+// Regression: a /proc file that fails its read (a process ending between
+// open and read fails with ESRCH) threw out of the listing, because the
+// standard file buffer throws for a failed read; an install that ends game
+// clients would have died with it. A folder where a file is expected fails
+// its read the same way, every time.
+TEST(Process, AListingSurvivesFilesThatFailTheirRead) {
+    TempDir root;
+    for (const char* file : {"stat", "cmdline", "comm"}) std::filesystem::create_directories(root / "4242" / file);
+    platform::SetProcRootForTesting(root.Path().string());
+    std::optional<std::vector<platform::ProcessInfo>> listed;
+    EXPECT_NO_THROW(listed = platform::ReadProcessList());
+    ASSERT_TRUE(listed.has_value());
+    EXPECT_TRUE(listed->empty()) << "an unreadable stat is no running process";
+
+    // A list that cannot be read at all is told from an empty one.
+    platform::SetProcRootForTesting((root / "missing").string());
+    EXPECT_FALSE(platform::ReadProcessList().has_value());
+    EXPECT_TRUE(platform::ListProcesses().empty());
+    platform::SetProcRootForTesting("");
+    EXPECT_TRUE(platform::ReadProcessList().has_value());
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "support/TempDir.h"
 
@@ -52,6 +53,21 @@ TEST(TerminateGameClientsTest, EndsTheClientButNotANameDifferingInCase) {
     EXPECT_EQ(::waitpid(other, &status, WNOHANG), 0) << "QX.EXE must keep running";
     ::kill(other, SIGKILL);
     ::waitpid(other, &status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// An unreadable process list may hide a running client: nothing may be
+// installed, and no message is shown for it.
+TEST(TerminateGameClientsTest, AnUnreadableProcessListFailsWithoutAMessage) {
+    testsupport::TempDir dir;
+    platform::MessageBoxCapture boxes;
+    platform::SetProcRootForTesting((dir / "no-proc").string());
+    EXPECT_FALSE(TerminateGameClients());
+    platform::SetProcRootForTesting("");
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -27,19 +28,26 @@ using Snapshot = std::map<std::string, std::string>;
 // Every file (with its bytes) and folder of the game, except the journal.
 Snapshot Take(const fs::path& root) {
     Snapshot s;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(e.path(), root).string();
+    // A game folder may be the player's link to a folder elsewhere: its
+    // files are the game's too.
+    for (const auto& e : fs::recursive_directory_iterator(root, fs::directory_options::follow_directory_symlink)) {
+        const std::string rel = e.path().lexically_relative(root).string();
         if (rel.rfind("install.journal", 0) == 0) continue;
         s[rel] = e.is_directory() ? "<folder>" : ReadFileBytes(e.path());
     }
     return s;
 }
 
+std::string At(const Snapshot& s, const std::string& path) {
+    const auto it = s.find(path);
+    return it == s.end() ? "<missing>" : it->second;
+}
+
 // A game folder and an unpacked package that touches it every way an
 // install can: replaced, new and deleted files, a new folder tree, a pack
 // merge writing in place and appending, and a del.lst reaching outside.
 class InstallTest : public testing::Test {
-protected:
+public:  // the table rows shape the fixture
     void SetUp() override { Build(); }
     void TearDown() override { InstallJournal::SetStepHookForTesting(nullptr); }
 
@@ -72,6 +80,33 @@ protected:
 
     bool Install(bool isTre = false) {
         return InstallUnpackedPackage(stem.wstring(), isTre, game.wstring() + L"/");
+    }
+
+    // The fixture's game and package, then `shape`'s changes to them.
+    void BuildWith(const std::function<void()>& shape) {
+        Build();
+        if (shape) shape();
+    }
+
+    // Fails the install at each of its steps in turn: each must leave the
+    // game as it was. Returns the game after an install that succeeds.
+    Snapshot ExpectEveryFailureRestores(const std::function<void()>& shape) {
+        BuildWith(shape);
+        int steps = 0;
+        InstallJournal::SetStepHookForTesting([&](int) { return ++steps, true; });
+        EXPECT_TRUE(Install());
+        const Snapshot after = Take(game);
+        for (int failAt = 0; failAt < steps; ++failAt) {
+            SCOPED_TRACE(failAt);
+            BuildWith(shape);
+            const Snapshot before = Take(game);
+            InstallJournal::SetStepHookForTesting([failAt](int step) { return step < failAt; });
+            EXPECT_FALSE(Install());
+            EXPECT_EQ(Take(game), before);
+            EXPECT_FALSE(fs::exists(game / "install.journal"));
+        }
+        InstallJournal::SetStepHookForTesting(nullptr);
+        return after;
     }
 
     testsupport::TempDir dir;
@@ -109,15 +144,78 @@ TEST_F(InstallTest, FailureAtEveryStepRestoresTheGame) {
     InstallJournal::SetStepHookForTesting([&](int) { return ++steps, true; });
     ASSERT_TRUE(Install());
     ASSERT_GT(steps, 10);
-    for (int failAt = 0; failAt < steps; ++failAt) {
-        SCOPED_TRACE(failAt);
-        Build();
-        const Snapshot before = Take(game);
-        InstallJournal::SetStepHookForTesting([failAt](int step) { return step < failAt; });
-        EXPECT_FALSE(Install());
-        EXPECT_EQ(Take(game), before);
-        EXPECT_FALSE(fs::exists(game / "install.journal"));
+    ExpectEveryFailureRestores(nullptr);
+}
+
+// Regressions: shapes of game and package that once escaped the journal or
+// corrupted it. Each installs as it should, and each failure restores.
+TEST_F(InstallTest, OddShapesInstallAndRollBackWhole) {
+    struct Row {
+        const char* name;
+        std::function<void(InstallTest&)> shape;
+        std::function<void(InstallTest&, const Snapshot&)> check;
+    };
+    const Row rows[] = {
+        // Records were split at tabs and line feeds, so a folder named so
+        // made every record unreadable (or named another path).
+        {"installation folder with a tab and a line feed",
+         [](InstallTest& t) {
+             t.game = t.dir / "my\tgame\nfolder";
+             t.Build();
+         },
+         [](InstallTest&, const Snapshot& after) { EXPECT_EQ(At(after, "client.exe"), "new client"); }},
+        // The merge took the unjournaled copy for a linked folder, writing
+        // the package's pack over the game's for good.
+        {"pack folder linked from elsewhere",
+         [](InstallTest& t) {
+             fs::remove_all(t.dir / "realdata");
+             fs::rename(t.game / "data", t.dir / "realdata");
+             fs::create_directory_symlink(t.dir / "realdata", t.game / "data");
+         },
+         [](InstallTest& t, const Snapshot& after) {
+             EXPECT_TRUE(fs::is_symlink(t.game / "data"));
+             EXPECT_EQ(At(after, "data/0.dat"), "AB23456789xyzwvuts");
+         }},
+        // The journal's own names in a package or a del.lst took the undo
+        // records' place.
+        {"package and del.lst naming the journal",
+         [](InstallTest& t) {
+             WriteFileBytes(t.stem / "install.journal", "N\t/etc/passwd\n");
+             WriteFileBytes(t.stem / "install.journal.d" / "0", "x");
+             WriteFileBytes(t.stem / "sub" / "del.lst", "install.journal install.journal.d/0 remove1.txt\n");
+         },
+         [](InstallTest& t, const Snapshot& after) {
+             EXPECT_EQ(after.count("remove1.txt"), 0u);
+             EXPECT_FALSE(fs::exists(t.game / "install.journal"));
+         }},
+        // A game file where the package has a folder is put aside, not lost.
+        {"package folder over a game file",
+         [](InstallTest& t) { WriteFileBytes(t.game / "newdir", "a file of the game"); },
+         [](InstallTest&, const Snapshot& after) { EXPECT_EQ(At(after, "newdir/deep/b.txt"), "b"); }},
+        // The new file went through "<target>.install~", a name a game file
+        // may have, which the install overwrote and the commit deleted.
+        {"game file named like the file written beside its target",
+         [](InstallTest& t) { WriteFileBytes(t.game / "client.exe.install~", "the player's"); },
+         [](InstallTest&, const Snapshot& after) { EXPECT_EQ(At(after, "client.exe.install~"), "the player's"); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        game = dir / "game";
+        const Snapshot after = ExpectEveryFailureRestores([&] { row.shape(*this); });
+        row.check(*this, after);
+        fs::remove_all(game);
     }
+}
+
+// A package's file never replaces a game folder: the folder would have
+// been moved aside whole and deleted at the commit.
+TEST_F(InstallTest, AFileOverAGameFolderFailsAndKeepsTheFolder) {
+    fs::remove(game / "client.exe");
+    fs::create_directories(game / "client.exe" / "inside");
+    WriteFileBytes(game / "client.exe" / "inside" / "f", "kept");
+    const Snapshot before = Take(game);
+    EXPECT_FALSE(Install());
+    EXPECT_EQ(Take(game), before);
 }
 
 // The install runs in a child that dies by SIGKILL; the parent then rolls
