@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -21,6 +23,23 @@ constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
 constexpr std::size_t kBlock = 1 << 20;
 
 InstallJournal::StepHook stepHook;  // tests only; set while no install runs
+
+std::atomic<std::int64_t> spentNanoseconds{0};
+
+// Adds the lifetime of the scope to the journal's time.
+class JournalTime {
+public:
+    JournalTime() : start_(std::chrono::steady_clock::now()) {}
+    ~JournalTime() {
+        spentNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_)
+                                .count();
+    }
+    JournalTime(const JournalTime&) = delete;
+    JournalTime& operator=(const JournalTime&) = delete;
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
 int stepCount = 0;
 
 bool StepFails() {
@@ -255,12 +274,15 @@ InstallJournal::~InstallJournal() {
     if (file_) RollBack();
 }
 
+std::chrono::nanoseconds InstallJournal::TimeSpent() { return std::chrono::nanoseconds(spentNanoseconds.load()); }
+
 void InstallJournal::SetStepHookForTesting(StepHook hook) {
     stepHook = std::move(hook);
     stepCount = 0;
 }
 
 bool InstallJournal::Begin(const std::wstring& appDir) {
+    const JournalTime time;
     appDir_ = appDir;
     asideCount_ = 0;
     const std::string journal = Narrow(appDir + kJournalName);
@@ -284,11 +306,18 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
 
 bool InstallJournal::Append(const std::string& line, bool flush) {
     if (!file_ || StepFails()) return false;
-    const std::string text = line + "\n";
-    return std::fwrite(text.data(), 1, text.size(), file_) == text.size() && (!flush || Flush());
+    {
+        const JournalTime time;
+        const std::string text = line + "\n";
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) return false;
+    }
+    return !flush || Flush();
 }
 
-bool InstallJournal::Flush() { return file_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0; }
+bool InstallJournal::Flush() {
+    const JournalTime time;
+    return file_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+}
 
 std::wstring InstallJournal::NextAsidePath() {
     return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
@@ -312,11 +341,16 @@ bool InstallJournal::SaveCopy(const std::wstring& path) {
     const std::string aside = Narrow(NextAsidePath());
     const std::string partial = aside + ".part";
     // The copy is complete under its final name before it is recorded, so a
-    // rollback never puts a half copy back.
-    // The saved copy's name must be on disk before the record that relies
-    // on it: a record whose copy a power loss took would count as undone.
-    return CopyBytes(Narrow(path), 0, 0, partial, true) && ::rename(partial.c_str(), aside.c_str()) == 0 &&
-           SyncFolderOf(aside) && Append("C\t" + Field(Narrow(path)) + "\t" + Field(aside));
+    // rollback never puts a half copy back; and its name is on disk before
+    // the record that relies on it, or a power loss could take the copy and
+    // leave the record, which would then count as undone.
+    bool saved = false;
+    {
+        const JournalTime time;
+        saved = CopyBytes(Narrow(path), 0, 0, partial, true) && ::rename(partial.c_str(), aside.c_str()) == 0 &&
+                SyncFolderOf(aside);
+    }
+    return saved && Append("C\t" + Field(Narrow(path)) + "\t" + Field(aside));
 }
 
 bool InstallJournal::RecordLength(const std::wstring& path, std::uint64_t length) {
@@ -327,8 +361,12 @@ bool InstallJournal::SaveRegions(const std::wstring& path,
                                  const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges) {
     if (ranges.empty()) return true;
     const std::string saved = Narrow(NextAsidePath());
-    return SaveRanges(Narrow(path), ranges, saved) && SyncFolderOf(saved) &&
-           Append("B\t" + Field(Narrow(path)) + "\t" + Field(saved));
+    bool kept = false;
+    {
+        const JournalTime time;
+        kept = SaveRanges(Narrow(path), ranges, saved) && SyncFolderOf(saved);
+    }
+    return kept && Append("B\t" + Field(Narrow(path)) + "\t" + Field(saved));
 }
 
 bool InstallJournal::Commit() {
@@ -341,6 +379,7 @@ bool InstallJournal::Commit() {
         RollBack();
         return false;
     }
+    const JournalTime time;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     const std::string journal = Narrow(appDir_ + kJournalName);

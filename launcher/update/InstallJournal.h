@@ -8,6 +8,7 @@
 // Removing the journal is the commit point. Rolling back undoes the records
 // in reverse and is safe to repeat after being interrupted itself.
 // One install at a time, on the update thread (or at start-up).
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -61,6 +62,11 @@ public:
     // returning false fails that step as a full disk would. nullptr removes it.
     using StepHook = std::function<bool(int step)>;
     static void SetStepHookForTesting(StepHook hook);
+
+    // Time the journal's own work has taken in this process (records,
+    // flushes, saved originals, the commit's removal), not the changes it
+    // guards nor the commit's flush of the installed files. Any thread.
+    static std::chrono::nanoseconds TimeSpent();
 
 private:
     bool Append(const std::string& line, bool flush = true);

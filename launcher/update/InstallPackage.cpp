@@ -97,7 +97,7 @@ bool InstallPackage(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"/\\");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
     if (!RemoveFolderTree(folder)) {
-        RUNLOG_ERROR(L"delete temp directory failure because " + std::to_wstring(errno) + L" !");
+        RUNLOG_ERROR_JOINED(L"delete temp directory failure because " + std::to_wstring(errno) + L" !");
     }
     return result;
 }

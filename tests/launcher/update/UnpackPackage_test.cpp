@@ -61,6 +61,10 @@ TEST(UnpackPackageTest, HostileEntriesStayInsideThePackageFolder) {
         {"set-uid bit", {"suid", "a", 0104755}, true, {"suid"}, 0755},
         {"executable bit", {"qx.exe", "a", 0100755}, true, {"qx.exe"}, 0755},
         {"not UTF-8", {"bad\xff.txt", "a"}, true, {}, 0},
+        // Regression: a line feed split the install journal's record of the
+        // file, and a rollback then deleted the folder before it.
+        {"line feed", {"data\nx.txt", "a"}, true, {}, 0},
+        {"tab", {"a\tb.txt", "a"}, true, {}, 0},
     };
     for (const SafetyCase& c : cases) {
         SCOPED_TRACE(c.what);
