@@ -288,6 +288,12 @@ const RefusalRow kRefusals[] = {
          Resign(site, xml, sig, m);
      },
      "refused: the manifest expired at", false},
+    {"manifest over 4 MiB",
+     [](UpdateSite& site, Installation&, std::string& xml, std::string& sig) {
+         xml.append(4 * 1024 * 1024 + 1 - xml.size(), '\n');
+         sig = site.Sign(xml);
+     },
+     "/up/version_newStyle.xml: longer than 4194304 bytes", false},
     {"format 2",
      [](UpdateSite& site, Installation&, std::string& xml, std::string& sig) {
          xml.replace(xml.find("format=\"1\""), 10, "format=\"2\"");
