@@ -304,12 +304,12 @@ const RefusalRow kRefusals[] = {
      [](UpdateSite& site, Installation&, std::string& xml, std::string& sig) {
          Resign(site, xml, sig, UpdateSite::Manifest(1, "1.0", "2.5"));
      },
-     "refused: no update path: no launcher stage from 2.0 to 2.5", true},
+     "is signed and valid (serial 1 kept against rollback) but offers no update path: no launcher stage from 2.0 to 2.5", true},
     {"no data path",
      [](UpdateSite& site, Installation&, std::string& xml, std::string& sig) {
          Resign(site, xml, sig, UpdateSite::Manifest(1, "1.2", "2.0"));
      },
-     "refused: no update path: no data stage from 1.0", true},
+     "is signed and valid (serial 1 kept against rollback) but offers no update path: no data stage from 1.0", true},
 };
 
 class Refusal : public ::testing::TestWithParam<RefusalRow> {};
