@@ -85,7 +85,11 @@ bool LiveUpdatePatch::Check(const std::string& address, const std::string& versi
     const std::optional<std::string> launcher = InstalledLauncherVersion();
     UpdatePlan plan;
     if (!PlanUpdate(manifest, version, launcher.value_or(manifest.latestLauncher), plan)) {
-        UPDATELOG(log_, "manifest " + address + " refused: no update path: " + plan.text);
+        // Refused for this installation only: the manifest is genuine and
+        // current, so its serial stays kept (see SerialAllowed), and the log
+        // says so rather than reading like a forged or stale manifest.
+        UPDATELOG(log_, "manifest " + address + " is signed and valid (serial " + std::to_string(manifest.serial) +
+                            " kept against rollback) but offers no update path: " + plan.text);
         return Failed(start);
     }
     if (cancel_.IsCancelled()) return false;

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -59,6 +60,22 @@ bool Refuse(std::string& reason, std::string text) {
     return false;
 }
 
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// Versions are opaque, but the launcher saves them as lines of its
+// version.ini: a line end (or any control character) in one would corrupt
+// that file or smuggle another key into it. True when `version` may
+// be saved; otherwise `reason` names `what` and why it is refused.
+bool CheckVersionText(std::string_view version, const std::string& what, std::string& reason) {
+    if (!HasControlCharacter(version)) return true;
+    return Refuse(reason, what + " holds a control character, which a version may not (it is saved in version.ini)");
+}
+
 bool ReadPackage(const pugi::xml_node& node, PublishedPackage& p, std::string& reason) {
     const auto name = Attr(node, "name");
     const auto size = Attr(node, "size");
@@ -83,6 +100,10 @@ bool ReadStage(const pugi::xml_node& node, PublishedStage& stage, std::string& r
     }
     if (!from || from->empty() || !to || to->empty() || *to == "*") {
         return Refuse(reason, "a " + *kind + " stage lacks a from or to version");
+    }
+    if (!CheckVersionText(*from, "the from version of a " + *kind + " stage", reason) ||
+        !CheckVersionText(*to, "the to version of a " + *kind + " stage", reason)) {
+        return false;
     }
     stage.isLauncher = *kind == "launcher";
     stage.from = *from;
@@ -167,6 +188,10 @@ bool ReadManifestText(std::string_view bytes, PublishedManifest& m, std::string&
         const auto launcher = Attr(latest, "launcher");
         if (!data || data->empty() || !launcher || launcher->empty()) {
             return Refuse(reason, "latest lacks its data or launcher version");
+        }
+        if (!CheckVersionText(*data, "latest data version", reason) ||
+            !CheckVersionText(*launcher, "latest launcher version", reason)) {
+            return false;
         }
         m.latestData = *data;
         m.latestLauncher = *launcher;

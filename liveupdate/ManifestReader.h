@@ -3,7 +3,9 @@
 // Reading a manifest by every rule of format 1 of the update protocol, as
 // the launcher's library reads it: a manifest that breaks any rule is
 // refused whole with a one-line reason; elements and attributes the format
-// does not name are ignored. The expiry is read, not judged. Pure
+// does not name are ignored. Versions stay opaque, but one holding a
+// control character is refused, because the launcher saves versions as
+// lines of its version.ini. The expiry is read, not judged. Pure
 // functions; any thread.
 
 #include <ctime>

@@ -4,9 +4,42 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// The text as it is written: control characters replaced, cut to
+// UpdateLog::kMaxTextBytes with a note of the cut.
+std::string TameText(std::string_view text) {
+    std::size_t keep = text.size();
+    if (keep > UpdateLog::kMaxTextBytes) {
+        // Back from the cut to the start of the sequence it falls in; a run
+        // of more continuation bytes than UTF-8 allows is no sequence, and is
+        // cut where the limit falls.
+        keep = UpdateLog::kMaxTextBytes;
+        std::size_t start = keep;
+        while (start > 0 && keep - start < 3 && IsContinuationByte(text[start])) --start;
+        if (!IsContinuationByte(text[start])) keep = start;
+    }
+    std::string tamed(text.substr(0, keep));
+    for (char& c : tamed) {
+        if (IsControl(c)) c = ' ';
+    }
+    if (keep < text.size()) tamed += "\xE2\x80\xA6 (cut: " + std::to_string(text.size()) + " bytes in all)";
+    return tamed;
+}
+
+}  // namespace
 
 UpdateLog::UpdateLog(const fs::path& folder, std::uint64_t limit)
     : path_(folder / "update.log"), previous_(folder / "update.log.1"), limit_(limit) {}
@@ -20,8 +53,7 @@ void UpdateLog::Write(const char* file, int line, const std::string& text) {
     std::string entry = stamp;
     entry += file ? file : "";
     entry += "(" + std::to_string(line) + "): ";
-    // One entry is one line, whatever a server put into a reason.
-    for (const char c : text) entry += (c == '\n' || c == '\r') ? ' ' : c;
+    entry += TameText(text);
     entry += '\n';
 
     std::lock_guard lock(mutex_);

@@ -13,6 +13,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -69,10 +70,18 @@ bool SameManifest(const PublishedManifest& a, const PublishedManifest& b) {
     return true;
 }
 
+// Versions are saved as lines of the launcher's version.ini.
+bool IsSavableVersion(const std::string& version) {
+    return !version.empty() && std::none_of(version.begin(), version.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+}
+
 void CheckRead(const PublishedManifest& m) {
-    FUZZ_CHECK(!m.latestData.empty() && !m.latestLauncher.empty());
+    FUZZ_CHECK(IsSavableVersion(m.latestData) && IsSavableVersion(m.latestLauncher));
     for (const PublishedStage& stage : m.stages) {
-        FUZZ_CHECK(!stage.from.empty() && !stage.to.empty() && stage.to != "*" && !stage.packages.empty());
+        FUZZ_CHECK(IsSavableVersion(stage.from) && IsSavableVersion(stage.to) && stage.to != "*" &&
+                   !stage.packages.empty());
         for (const PublishedPackage& p : stage.packages) FUZZ_CHECK(IsPackageName(p.name) && p.size > 0);
     }
     // The publisher's writer gives a text the reader reads back the same.

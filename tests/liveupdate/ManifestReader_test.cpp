@@ -67,18 +67,20 @@ TEST(ManifestReader, WhatItWritesItReadsBack) {
 }
 
 // Fuzz findings: a year before 1000 was written with fewer than four digits,
-// and a tab or line end in a value came back as a space.
+// and a tab or line end in a value came back as a space. (Versions may not
+// hold either any more; a mirror's URL still may.)
 TEST(ManifestReader, EarlyYearsAndWhitespaceInValuesReadBackAsWritten) {
     PublishedManifest m;
     m.expires = *ParseManifestTimeText("0031-01-01T00:00:00Z");
-    m.latestData = "a\tb\nc\rd";
+    m.latestData = "1";
     m.latestLauncher = "1";
+    m.mirrors = {"http://m/a\tb\nc\rd/"};
     EXPECT_EQ(ManifestTimeText(m.expires), "0031-01-01T00:00:00Z");
     PublishedManifest back;
     std::string reason;
     ASSERT_TRUE(ReadManifestText(ManifestXml(m), back, reason)) << reason;
     EXPECT_EQ(back.expires, m.expires);
-    EXPECT_EQ(back.latestData, m.latestData);
+    EXPECT_EQ(back.mirrors, m.mirrors);
 }
 
 TEST(ManifestReader, RefusesAManifestThatBreaksARule) {
@@ -102,11 +104,27 @@ TEST(ManifestReader, RefusesAManifestThatBreaksARule) {
         {"no latest", "latest", Doc(kRoot, kGoodStage)},
         {"two latest", "latest", Doc(kRoot, kLatest + kLatest)},
         {"latest without launcher", "latest", Doc(kRoot, R"(<latest data="3"/>)")},
+        {"latest without data", "latest", Doc(kRoot, R"(<latest launcher="2"/>)")},
+        {"latest with an empty data", "latest", Doc(kRoot, R"(<latest data="" launcher="2"/>)")},
+        {"latest data with a line end", "latest data version holds a control character",
+         Doc(kRoot, R"(<latest data="3&#10;Version=9" launcher="2"/>)")},
+        {"latest data with a carriage return", "latest data version holds a control character",
+         Doc(kRoot, R"(<latest data="3&#13;" launcher="2"/>)")},
+        {"latest launcher with a raw control byte", "latest launcher version holds a control character",
+         Doc(kRoot, "<latest data=\"3\" launcher=\"2\x01\"/>")},
         {"mirror not http", "mirror", Doc(kRoot, kLatest + R"(<mirror url="ftp://m/"/>)")},
         {"mirror without the slash", "mirror", Doc(kRoot, kLatest + R"(<mirror url="http://m/up"/>)")},
         {"mirror relative", "mirror", Doc(kRoot, kLatest + R"(<mirror url="/up/"/>)")},
+        {"mirror without url", "mirror", Doc(kRoot, kLatest + R"(<mirror/>)")},
         {"stage kind unknown", "kind", Doc(kRoot, kLatest + Stage(R"(kind="game" from="1" to="3")", Package("a.upd")))},
         {"stage without from", "from or to", Doc(kRoot, kLatest + Stage(R"(kind="data" to="3")", Package("a.upd")))},
+        {"stage without to", "from or to", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1")", Package("a.upd")))},
+        {"stage with an empty from", "from or to", Doc(kRoot, kLatest + Stage(R"(kind="data" from="" to="3")", Package("a.upd")))},
+        {"stage to any version", "from or to", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="*")", Package("a.upd")))},
+        {"stage from with a tab", "from version of a launcher stage holds a control character",
+         Doc(kRoot, kLatest + Stage(R"(kind="launcher" from="1&#9;" to="2")", Package("a.upd")))},
+        {"stage to with DEL", "to version of a data stage holds a control character",
+         Doc(kRoot, kLatest + Stage("kind=\"data\" from=\"1\" to=\"3\x7f\"", Package("a.upd")))},
         {"stage without package", "no package", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", ""))},
         {"name with a space", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("a b.upd")))},
         {"name with ..", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("a/../b.upd")))},
@@ -116,9 +134,14 @@ TEST(ManifestReader, RefusesAManifestThatBreaksARule) {
         {"name ending .UPD", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.UPD")))},
         {"name ending .zip", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.zip")))},
         {"name with a backslash", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("a\\b.upd")))},
+        {"package without name", "name rule", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", "<package size=\"5\" sha256=\"" + kSha + "\"/>"))},
+        {"package without size", "size", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", "<package name=\"b.upd\" sha256=\"" + kSha + "\"/>"))},
+        {"package without sha256", "sha256", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", R"(<package name="b.upd" size="5"/>)"))},
         {"size 0", "size", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "0")))},
         {"size not decimal", "size", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "0x10")))},
-        {"sha256 short", "sha256", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "5", kSha.substr(1))))},
+        {"size past 64 bits", "size", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "18446744073709551616")))},
+        {"sha256 of 63 digits", "sha256", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "5", kSha.substr(1))))},
+        {"sha256 of 65 digits", "sha256", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "5", kSha + "a")))},
         {"sha256 not hex", "sha256", Doc(kRoot, kLatest + Stage(R"(kind="data" from="1" to="3")", Package("b.upd", "5", std::string(64, 'g'))))},
     };
     for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include <sodium.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "liveupdate/CancelToken.h"
@@ -190,6 +191,51 @@ TEST_F(PackageFetcherTest, EveryUrlFailingLeavesNoWrongBytes) {
         << failure;
 }
 
+// The pauses double over a URL's attempts with up to 50 % jitter, the step
+// to the next URL pauses as the next retry would, and after the last URL
+// the fetch fails without a pause. The log gives each pause to 10 ms.
+TEST_F(PackageFetcherTest, RetryPausesGrowAndCarryOverToTheNextUrl) {
+    struct Pause {
+        const char* kind;  // the words before the pause in the attempt's line
+        double least;      // seconds, as logged
+        double most;
+    };
+    const Pause expected[] = {
+        {"retrying in ", 0.02, 0.03},
+        {"retrying in ", 0.04, 0.06},
+        {"trying the next URL in ", 0.08, 0.12},
+        {"retrying in ", 0.02, 0.03},
+        {"retrying in ", 0.04, 0.06},
+    };
+    server.Serve("/a.upd", 404, "gone");
+    server.Serve("/b.upd", 404, "gone");
+    FetchLimits limits = ShortLimits();
+    limits.attemptsPerUrl = 3;
+    limits.firstPause = 20ms;
+    PackageFetcher pacedFetcher(log, cancel, limits);
+    const std::string bytes = PackageBytes(1000);
+    std::string failure;
+    EXPECT_FALSE(pacedFetcher.FetchPackage(SourceOf(bytes, {server.Url("/a.upd"), server.Url("/b.upd")}), partial,
+                                           nullptr, failure));
+
+    std::vector<std::string> failedLines;
+    const std::string text = LogText();
+    for (std::size_t at = text.find(" failed: "); at != std::string::npos; at = text.find(" failed: ", at + 1)) {
+        failedLines.push_back(text.substr(at, text.find('\n', at) - at));
+    }
+    ASSERT_EQ(failedLines.size(), std::size(expected) + 1) << text;
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const std::string& line = failedLines[i];
+        const std::size_t at = line.find(expected[i].kind);
+        ASSERT_NE(at, std::string::npos) << line;
+        const double seconds = std::stod(line.substr(at + std::strlen(expected[i].kind)));
+        EXPECT_GE(seconds, expected[i].least - 1e-9) << line;
+        EXPECT_LE(seconds, expected[i].most + 1e-9) << line;
+    }
+    EXPECT_FALSE(Contains(failedLines.back(), "retrying") || Contains(failedLines.back(), "next URL"))
+        << "no pause after the last URL: " << failedLines.back();
+}
+
 TEST_F(PackageFetcherTest, StalledTransferKeepsItsPrefixForTheNextRun) {
     const std::string bytes = PackageBytes(100'000);
     server.Stall("/p.upd", bytes, 30'000);
@@ -296,17 +342,20 @@ TEST_F(PackageFetcherTest, CancelEndsTheFetchPromptly) {
         limits.stallTime = std::chrono::hours(1);
         limits.firstPause = std::chrono::hours(1);
         PackageFetcher rowFetcher(log, rowCancel, limits);
+        std::chrono::steady_clock::time_point cancelled;
         std::thread canceller([&] {
             rowServer.WaitForRequests("/p.upd", 1);
+            cancelled = std::chrono::steady_clock::now();
             rowCancel.Cancel();
         });
-        const auto start = std::chrono::steady_clock::now();
         std::string failure;
         EXPECT_FALSE(rowFetcher.FetchPackage(SourceOf(bytes, {rowServer.Url("/p.upd")}), partial, nullptr, failure));
-        const auto took = std::chrono::steady_clock::now() - start;
+        const auto returned = std::chrono::steady_clock::now();
         canceller.join();
         EXPECT_EQ(failure, "cancelled");
-        EXPECT_LT(took, 20s);
+        // Only the time from the cancel counts: the launcher's shutdown
+        // waits on it, however long the set-up took.
+        EXPECT_LT(returned - cancelled, 1s);
         EXPECT_EQ(rowServer.RequestCount("/p.upd"), 1);
     }
 }

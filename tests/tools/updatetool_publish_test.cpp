@@ -3,6 +3,7 @@
 
 #include <sodium.h>
 
+#include <cstdio>
 #include <ctime>
 
 #include "support/TestHttpServer.h"
@@ -63,10 +64,27 @@ protected:
     testsupport::TestHttpServer server;
 };
 
+// The manifest's expiry as seconds since 1970, or -1 when it has none.
+std::time_t ExpiresOf(const std::string& xml) {
+    const std::size_t at = xml.find("expires=\"");
+    std::tm tm{};
+    if (at == std::string::npos ||
+        std::sscanf(xml.c_str() + at, "expires=\"%4d-%2d-%2dT%2d:%2d:%2dZ\"", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec) != 6) {
+        return -1;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    return timegm(&tm);
+}
+
 TEST_F(UpdateToolPublish, PublishedFolderVerifies) {
+    const std::time_t published = std::time(nullptr);
     auto run = Tool("publish site --key update.key --stage data 1.0.0.1 1.0.0.2 p12.upd --latest-launcher 1.0.0.1");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string xml = Manifest();
+    // Without an expiry given, players accept it for 30 days.
+    EXPECT_NEAR(static_cast<double>(ExpiresOf(xml)), static_cast<double>(published + 30 * 24 * 3600), 60.0) << xml;
     EXPECT_TRUE(Contains(xml, "serial=\"1\"")) << xml;
     EXPECT_TRUE(Contains(xml, "<latest data=\"1.0.0.2\" launcher=\"1.0.0.1\"/>")) << xml;
     EXPECT_TRUE(Contains(xml, "name=\"1/data-1.0.0.1-1.0.0.2/1.upd\" size=\"" +

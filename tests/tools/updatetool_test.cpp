@@ -3,6 +3,8 @@
 #include <sodium.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "tools/UpdateToolRun.h"
 
 namespace {
@@ -115,7 +117,15 @@ TEST_F(UpdateToolKeygen, ExitCodes) {
         const auto run = Tool(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args << "\n" << run.err;
         if (c.exitCode != 0) {
-            EXPECT_NE(run.err.find("updatetool"), std::string::npos) << c.args;
+            EXPECT_EQ(run.err.rfind("updatetool", 0), 0u) << c.args << "\n" << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line: " << c.args << "\n" << run.err;
+        }
+        if (c.exitCode == 2) {
+            // The pointer names the command's own help when there is a command.
+            const std::string word = c.args.substr(0, c.args.find(' '));
+            const bool command = word == "keygen" || word == "package" || word == "publish" || word == "verify";
+            EXPECT_TRUE(run.err.ends_with("; see updatetool " + (command ? word + " " : "") + "--help\n"))
+                << c.args << "\n" << run.err;
         }
     }
     EXPECT_FALSE(fs::exists(dir / "p"));

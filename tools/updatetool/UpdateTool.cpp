@@ -33,8 +33,8 @@ int Fail(const std::string& text) {
 }
 
 int UsageError(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "updatetool %s: %s\nrun 'updatetool %s --help' for usage\n", command.c_str(),
-                 problem.c_str(), command.c_str());
+    std::fprintf(stderr, "updatetool %s: %s; see updatetool %s --help\n", command.c_str(), problem.c_str(),
+                 command.c_str());
     return kExitUsage;
 }
 
@@ -46,8 +46,10 @@ int PrintUsage(const char* text) {
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 int RunUpdateTool(const std::vector<std::string>& args) {
+    // A usage error is one line, like every other error, so a script's log
+    // shows it whole; the usage text itself is on --help.
     if (args.empty()) {
-        std::fputs(kUsage, stderr);
+        std::fputs("updatetool: no command given; see updatetool --help\n", stderr);
         return kExitUsage;
     }
     if (IsHelp(args[0]) || args[0] == "help") return PrintUsage(kUsage);
@@ -57,6 +59,6 @@ int RunUpdateTool(const std::vector<std::string>& args) {
     if (args[0] == "package") return RunPackage(rest);
     if (args[0] == "publish") return RunPublish(rest);
     if (args[0] == "verify") return RunVerify(rest);
-    std::fprintf(stderr, "updatetool: unknown command '%s'\nrun 'updatetool --help' for usage\n", args[0].c_str());
+    std::fprintf(stderr, "updatetool: unknown command '%s'; see updatetool --help\n", args[0].c_str());
     return kExitUsage;
 }

@@ -25,8 +25,8 @@ int RunVerify(const std::vector<std::string>& args);
 
 // Prints "updatetool: <text>" on standard error and returns kExitFailed.
 int Fail(const std::string& text);
-// Prints "updatetool <command>: <problem>" and a pointer to --help on
-// standard error; returns kExitUsage.
+// Prints "updatetool <command>: <problem>; see updatetool <command> --help"
+// as one line on standard error; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& problem);
 // Prints a usage text on standard output; returns kExitOk.
 int PrintUsage(const char* text);
