@@ -264,23 +264,43 @@ TEST_F(InstallTest, KilledAtAnyPointLeavesTheOldOrTheNewGame) {
     EXPECT_GE(sawOld, steps) << sawNew << " runs reached the commit";
 }
 
+// A full disk, as a small file-size limit in a child: the copy of a file
+// (a .tre copies its files instead of moving them) or a pack merge's
+// append fails part-way, and the game comes back whole.
 TEST_F(InstallTest, FullDiskFailsAndRestores) {
-    WriteFileBytes(stem / "client.exe", std::string(64 << 10, 'c'));
-    const Snapshot before = Take(game);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16 << 10, 16 << 10};  // the journal fits, the new client does not
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(Install(true) ? 1 : 0);  // a .tre copies its files instead of moving them
+    struct Row {
+        const char* name;
+        bool isTre;
+        std::function<void(InstallTest&)> grow;
+    };
+    const Row rows[] = {
+        {"file copy", true, [](InstallTest& t) { WriteFileBytes(t.stem / "client.exe", std::string(64 << 10, 'c')); }},
+        {"pack merge", false,
+         [](InstallTest& t) {
+             WriteFileBytes(t.stem / "data" / "0.dat", "AB" + std::string(64 << 10, 'z'));
+             WriteFileBytes(t.stem / "data" / "0.dat.i", packtest::PatchBytes({Patch(0, 2, 0, 3), Patch(2, 64 << 10, 1, 4)}));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Build();
+        row.grow(*this);
+        const Snapshot before = Take(game);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16 << 10, 16 << 10};  // the journal fits, the grown file does not
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::_exit(Install(row.isTre) ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the install reported success on a full disk";
+        EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+        EXPECT_TRUE(Take(game) == before);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the install reported success on a full disk";
-    EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
-    EXPECT_TRUE(Take(game) == before);
 }
 
 }  // namespace
