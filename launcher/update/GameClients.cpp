@@ -19,7 +19,10 @@ constexpr auto kGoneDeadline = std::chrono::seconds(5);
 constexpr auto kGonePoll = std::chrono::milliseconds(20);
 
 bool StillRunning(std::int32_t pid) {
-    for (const platform::ProcessInfo& p : platform::ListProcesses())
+    // A list that cannot be read proves nothing gone.
+    const std::optional<std::vector<platform::ProcessInfo>> processes = platform::ReadProcessList();
+    if (!processes) return true;
+    for (const platform::ProcessInfo& p : *processes)
         if (p.pid == pid && p.exeName == L"qx.exe") return true;
     return false;
 }

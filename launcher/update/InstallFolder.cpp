@@ -7,6 +7,7 @@
 
 #include <cwctype>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "launcher/LauncherFrameWnd.h"
@@ -108,16 +109,20 @@ struct Replacement {
     std::wstring temp;  // beside the target, a name no file of the game has
 };
 
-std::wstring FreeNameBeside(const std::wstring& target) {
+// `taken`: the batch's targets and the temporaries chosen so far, which
+// may not exist yet when the name is chosen.
+std::wstring FreeNameBeside(const std::wstring& target, const std::set<std::wstring>& taken) {
     struct stat st {};
     std::wstring temp = target + L".install~";
-    for (int n = 1; StatPath(temp, st); ++n) temp = target + L".install~" + std::to_wstring(n);
+    for (int n = 1; StatPath(temp, st) || taken.count(temp); ++n) temp = target + L".install~" + std::to_wstring(n);
     return temp;
 }
 
 // Journals the batch: the file written beside each target, and each target
 // as moved aside or new. Nothing of the game changes before this returns.
 bool JournalBatch(const Walk& walk, std::vector<Replacement>& batch) {
+    std::set<std::wstring> taken;
+    for (const Replacement& r : batch) taken.insert(r.target);
     for (Replacement& r : batch) {
         struct stat st {};
         const bool exists = StatPath(r.target, st);
@@ -127,7 +132,8 @@ bool JournalBatch(const Walk& walk, std::vector<Replacement>& batch) {
             RUNLOG_ERROR(r.target + L" is a folder; the package's file cannot replace it");
             return false;
         }
-        r.temp = FreeNameBeside(r.target);
+        r.temp = FreeNameBeside(r.target, taken);
+        taken.insert(r.temp);
         if (!walk.journal.RecordNew(r.temp, false)) return false;
         if (!(exists ? walk.journal.RecordMoveAside(r.target, r.aside) : walk.journal.RecordNew(r.target, false)))
             return false;

@@ -1,10 +1,12 @@
 #include "launcher/update/InstallJournal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -286,12 +288,20 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
     appDir_ = appDir;
     asideCount_ = 0;
     const std::string journal = Narrow(appDir + kJournalName);
-    const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    devices_.clear();
+    deviceFolders_.clear();
+    const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    owned_ = true;
+    // Held while the journal is open: a start-up rollback elsewhere leaves
+    // a running install alone, and a killed one frees the lock with it.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    NoteFileSystemOf(journal);
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         ::close(fd);
         ::unlink(journal.c_str());
+        owned_ = false;
         return false;
     }
     std::error_code ec;
@@ -323,7 +333,16 @@ std::wstring InstallJournal::NextAsidePath() {
     return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
 }
 
+void InstallJournal::NoteFileSystemOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    struct stat st {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return;
+    if (devices_.insert(static_cast<unsigned long long>(st.st_dev)).second) deviceFolders_.push_back(folder);
+}
+
 bool InstallJournal::RecordNew(const std::wstring& path, bool flush) {
+    // New names may land on another disk (a game folder linked there).
+    NoteFileSystemOf(Narrow(path));
     return Append("N\t" + Field(Narrow(path)), flush);
 }
 
@@ -375,7 +394,9 @@ bool InstallJournal::Commit() {
     // loss after the commit point must find the new game whole, not new
     // names over data that was still in memory. Counted as a step, so a
     // failing flush is tried like any other.
-    if (StepFails() || !SyncFileSystemOf(Narrow(appDir_))) {
+    bool synced = !StepFails();
+    for (const std::string& folder : deviceFolders_) synced = synced && SyncFileSystemOf(folder);
+    if (!synced) {
         RollBack();
         return false;
     }
@@ -384,11 +405,13 @@ bool InstallJournal::Commit() {
     file_ = nullptr;
     const std::string journal = Narrow(appDir_ + kJournalName);
     if (!closed) {
+        owned_ = false;
         int undone = 0;
         RollBackJournal(appDir_, undone);
         return false;
     }
     if (::unlink(journal.c_str()) != 0) return false;
+    owned_ = false;
     SyncFolderOf(journal);
     std::error_code ec;
     fs::remove_all(Narrow(appDir_ + kAsideFolder), ec);
@@ -396,18 +419,31 @@ bool InstallJournal::Commit() {
 }
 
 bool InstallJournal::RollBack() {
+    // Another install's journal (Begin found one) is never undone from here.
+    if (!owned_) return true;
+    owned_ = false;
+    int undone = 0;
+    // Undone while the lock is still held, then let go.
+    const bool ok = RollBackJournal(appDir_, undone);
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    int undone = 0;
-    return RollBackJournal(appDir_, undone);
+    return ok;
 }
 
 bool RollBackInterruptedInstall(const std::wstring& appDir) {
-    if (!Exists(Narrow(appDir + kJournalName))) return true;
+    const std::string journal = Narrow(appDir + kJournalName);
+    if (!Exists(journal)) return true;
+    const int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        RUNLOG_MESSAGE(L"an update install of another launcher is running; its journal is left to it");
+        return true;
+    }
     int undone = 0;
     const bool ok = RollBackJournal(appDir, undone);
+    if (fd >= 0) ::close(fd);
     if (ok) {
         RUNLOG_MESSAGE(L"interrupted update install rolled back, " + std::to_wstring(undone) + L" changes undone");
     } else {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,8 +24,9 @@ public:
     InstallJournal(const InstallJournal&) = delete;
     InstallJournal& operator=(const InstallJournal&) = delete;
 
-    // Starts a journal in `appDir` (trailing separator). False when it
-    // cannot be created or a journal is already there.
+    // Starts a journal in `appDir` (trailing separator) and locks it for
+    // this process. False when it cannot be created or a journal is already
+    // there (another install's, which this object then never touches).
     bool Begin(const std::wstring& appDir);
     bool Active() const { return file_ != nullptr; }
 
@@ -72,12 +74,21 @@ private:
     bool Append(const std::string& line, bool flush = true);
     std::wstring NextAsidePath();
 
-    std::FILE* file_ = nullptr;
+    // Notes the file system of the folder that will hold `path`, so the
+    // commit flushes every one the install wrote to.
+    void NoteFileSystemOf(const std::string& path);
+
+    std::FILE* file_ = nullptr;  // holds the journal's lock while open
+    bool owned_ = false;         // this object made the journal on disk
     std::wstring appDir_;
+    std::set<unsigned long long> devices_;
+    std::vector<std::string> deviceFolders_;  // one folder on each of devices_
     int asideCount_ = 0;
 };
 
 // Start-up: rolls back the journal an install killed part-way left in
-// `appDir`, and logs what it did. True when there was nothing to roll back
-// or the rollback succeeded. UI thread, before the update thread starts.
+// `appDir`, and logs what it did. A journal locked by a running install (a
+// second launcher started meanwhile) is left to it. True when there was
+// nothing to roll back or the rollback succeeded. UI thread, before the
+// update thread starts.
 bool RollBackInterruptedInstall(const std::wstring& appDir);

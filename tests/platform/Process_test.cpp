@@ -121,6 +121,9 @@ namespace {
 TEST(Process, AListingSurvivesFilesThatFailTheirRead) {
     TempDir root;
     for (const char* file : {"stat", "cmdline", "comm"}) std::filesystem::create_directories(root / "4242" / file);
+    struct RealProcAgain {
+        ~RealProcAgain() { platform::SetProcRootForTesting(""); }
+    } restore;
     platform::SetProcRootForTesting(root.Path().string());
     std::optional<std::vector<platform::ProcessInfo>> listed;
     EXPECT_NO_THROW(listed = platform::ReadProcessList());

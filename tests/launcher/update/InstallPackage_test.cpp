@@ -197,6 +197,14 @@ TEST_F(InstallTest, OddShapesInstallAndRollBackWhole) {
         {"game file named like the file written beside its target",
          [](InstallTest& t) { WriteFileBytes(t.game / "client.exe.install~", "the player's"); },
          [](InstallTest&, const Snapshot& after) { EXPECT_EQ(At(after, "client.exe.install~"), "the player's"); }},
+        // The name chosen beside a target was free on disk but was another
+        // file of the same batch, installed just before and then overwritten.
+        {"package file named like another's temporary",
+         [](InstallTest& t) { WriteFileBytes(t.stem / "client.exe.install~", "shipped"); },
+         [](InstallTest&, const Snapshot& after) {
+             EXPECT_EQ(At(after, "client.exe.install~"), "shipped");
+             EXPECT_EQ(At(after, "client.exe"), "new client");
+         }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -205,6 +213,47 @@ TEST_F(InstallTest, OddShapesInstallAndRollBackWhole) {
         row.check(*this, after);
         fs::remove_all(game);
     }
+}
+
+// Regression: a failed Begin (a journal already there) went on to roll
+// back that other install's journal.
+TEST_F(InstallTest, AnotherInstallsJournalIsNeverUndone) {
+    const std::string journal = "N\t" + (game / "keep.txt").string() + "\n";
+    WriteFileBytes(game / "install.journal", journal);
+    EXPECT_FALSE(Install());
+    EXPECT_EQ(ReadFileBytes(game / "keep.txt"), "keep");
+    EXPECT_EQ(ReadFileBytes(game / "install.journal"), journal);
+}
+
+// A second launcher's start-up leaves the journal of an install that is
+// running alone; once that install is gone (killed), its journal is undone.
+TEST_F(InstallTest, AStartUpRollbackWaitsForARunningInstall) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallJournal journal;
+        const bool begun = journal.Begin(game.wstring() + L"/") && journal.MoveAside((game / "keep.txt").wstring());
+        const char byte = begun ? 1 : 0;
+        if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 1);
+    EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+    EXPECT_TRUE(fs::exists(game / "install.journal")) << "a running install's journal was rolled back";
+    EXPECT_FALSE(fs::exists(game / "keep.txt"));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+    EXPECT_FALSE(fs::exists(game / "install.journal"));
+    EXPECT_EQ(ReadFileBytes(game / "keep.txt"), "keep");
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 // A package's file never replaces a game folder: the folder would have
