@@ -159,7 +159,6 @@ void BM_InstallPackage(benchmark::State& state) {
         const double pair = Seconds(start);
         if (!pairOk) state.SkipWithError("bsdtar or cp failed");
 
-
         state.counters["ours_s"] = ours;
         state.counters["peer_s"] = pair;
         state.counters["unpack_s"] = unpack;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "liveupdate/WideText.h"
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -60,19 +62,12 @@ bool Refuse(std::string& reason, std::string text) {
     return false;
 }
 
-bool HasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
-
 // Versions are opaque, but the launcher saves them as lines of its
 // version.ini: a line end (or any control character) in one would corrupt
 // that file or smuggle another key into it. True when `version` may
 // be saved; otherwise `reason` names `what` and why it is refused.
 bool CheckVersionText(std::string_view version, const std::string& what, std::string& reason) {
-    if (!HasControlCharacter(version)) return true;
+    if (std::none_of(version.begin(), version.end(), IsControlByte)) return true;
     return Refuse(reason, what + " holds a control character, which a version may not (it is saved in version.ini)");
 }
 

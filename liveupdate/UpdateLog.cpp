@@ -7,16 +7,13 @@
 #include <string_view>
 #include <system_error>
 
+#include "liveupdate/WideText.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-bool IsControl(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
 
 // The text as it is written: control characters replaced, cut to
 // UpdateLog::kMaxTextBytes with a note of the cut.
@@ -33,7 +30,7 @@ std::string TameText(std::string_view text) {
     }
     std::string tamed(text.substr(0, keep));
     for (char& c : tamed) {
-        if (IsControl(c)) c = ' ';
+        if (IsControlByte(c)) c = ' ';
     }
     if (keep < text.size()) tamed += "\xE2\x80\xA6 (cut: " + std::to_string(text.size()) + " bytes in all)";
     return tamed;

@@ -45,7 +45,7 @@ bool ProcessDeleteList(const std::wstring& listPath, const std::wstring& appDir,
         }
         // The journal and the originals it keeps are the install's own undo:
         // deleting them would make the install impossible to roll back.
-        if (target.compare(appDir.size(), 15, L"install.journal") == 0) {
+        if (IsJournalPath(target.substr(appDir.size()))) {
             RUNLOG_WARNING(L"del.lst entry " + platform::ToWide(word) + L" names the install journal, refused");
             continue;
         }

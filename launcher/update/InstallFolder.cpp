@@ -42,9 +42,6 @@ bool IsFolder(const std::wstring& path) {
     return ::stat(Narrow(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The journal's own files are the launcher's, never a package's.
-bool IsJournalName(const std::wstring& name) { return name.rfind(L"install.journal", 0) == 0; }
-
 bool EndsWith(const std::wstring& s, const wchar_t* tail) {
     const std::wstring t(tail);
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
@@ -266,7 +263,7 @@ bool WalkFolder(const Walk& walk, const std::wstring& current) {
         const std::wstring target = walk.appDir + full.substr(walk.root.size() + 1);
         struct stat st {};
         if (!StatPath(full, st)) continue;  // moved in as part of its folder
-        if (current == walk.root && IsJournalName(name)) {
+        if (current == walk.root && IsJournalPath(name)) {
             RUNLOG_WARNING(full + L" has the name of the install journal; skipped");
             continue;
         }

@@ -288,8 +288,7 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
     appDir_ = appDir;
     asideCount_ = 0;
     const std::string journal = Narrow(appDir + kJournalName);
-    devices_.clear();
-    deviceFolders_.clear();
+    fileSystems_.clear();
     const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     owned_ = true;
@@ -337,7 +336,7 @@ void InstallJournal::NoteFileSystemOf(const std::string& path) {
     const std::string folder = fs::path(path).parent_path().string();
     struct stat st {};
     if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return;
-    if (devices_.insert(static_cast<unsigned long long>(st.st_dev)).second) deviceFolders_.push_back(folder);
+    fileSystems_.emplace(static_cast<unsigned long long>(st.st_dev), folder);
 }
 
 bool InstallJournal::RecordNew(const std::wstring& path, bool flush) {
@@ -395,7 +394,7 @@ bool InstallJournal::Commit() {
     // names over data that was still in memory. Counted as a step, so a
     // failing flush is tried like any other.
     bool synced = !StepFails();
-    for (const std::string& folder : deviceFolders_) synced = synced && SyncFileSystemOf(folder);
+    for (const auto& [device, folder] : fileSystems_) synced = synced && SyncFileSystemOf(folder);
     if (!synced) {
         RollBack();
         return false;
@@ -431,6 +430,8 @@ bool InstallJournal::RollBack() {
     }
     return ok;
 }
+
+bool IsJournalPath(const std::wstring& relative) { return relative.rfind(kJournalName, 0) == 0; }
 
 bool RollBackInterruptedInstall(const std::wstring& appDir) {
     const std::string journal = Narrow(appDir + kJournalName);

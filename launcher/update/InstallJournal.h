@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <set>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,10 +81,13 @@ private:
     std::FILE* file_ = nullptr;  // holds the journal's lock while open
     bool owned_ = false;         // this object made the journal on disk
     std::wstring appDir_;
-    std::set<unsigned long long> devices_;
-    std::vector<std::string> deviceFolders_;  // one folder on each of devices_
+    std::map<unsigned long long, std::string> fileSystems_;  // device: a folder on it
     int asideCount_ = 0;
 };
+
+// True for `relative` (to the installation folder) naming the journal or
+// the originals it keeps: no package may write or delete those.
+bool IsJournalPath(const std::wstring& relative);
 
 // Start-up: rolls back the journal an install killed part-way left in
 // `appDir`, and logs what it did. A journal locked by a running install (a
