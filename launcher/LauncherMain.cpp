@@ -10,7 +10,12 @@
 #endif
 #include <memory>
 
+#include <sys/stat.h>
+
+#include "launcher/InstanceLock.h"
 #include "launcher/LauncherFrameWnd.h"
+#include "launcher/config/VersionStore.h"
+#include "launcher/update/SelfUpdate.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/LivePatchLoader.h"
 #include "launcher/update/UpdateThread.h"
@@ -18,6 +23,7 @@
 #include "launcher/RunLog.h"
 #include "launcher/WorkerGroup.h"
 #include "platform/Com.h"
+#include "platform/InstallFolder.h"
 #include "platform/Utf8.h"
 #include "platform/Window.h"
 #include "toolkit/PaintManagerUI.h"
@@ -57,9 +63,31 @@ bool ShutdownChildren(LauncherFrameWnd& frame, int workerStopTimeoutMs) {
 }  // namespace
 
 int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
+    // Nothing this launcher or its updater writes into the game may be
+    // writable by other users: a world-writable client or library is one
+    // any local user could replace.
+    ::umask(::umask(0) | 022);
+    const std::wstring appDir = platform::GetInstallFolder();
+    InstanceLock instanceLock;
+    pid_t owner = 0;
+    if (instanceLock.Acquire(platform::ToUtf8(appDir), owner) == InstanceLock::Result::HeldByAnother) {
+        AskToShowWindow(owner);
+        RunLog::AppendLine(appDir + L"run.log", wxLOG_Message,
+                           L"another launcher runs in this installation folder; its window is shown and this "
+                           L"start ends");
+        return 0;
+    }
+
     // SIGINT and SIGTERM get their handler before the backend starts its
     // threads; whichever thread a signal lands on, the handler only wakes the
-    // waiting thread, which posts the quit message to the UI thread.
+    // waiting thread, which posts the quit message to the UI thread. SIGUSR1
+    // (a second start in this folder) shows the main window.
+    SetShowWindowTask([] {
+        LauncherFrameWnd* frame = theLauncherFrame;
+        if (!frame || !platform::IsWindow(frame->GetHWND())) return;
+        platform::ShowWindow(frame->GetHWND(), SW_RESTORE);
+        platform::SetWindowPos(frame->GetHWND(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    });
     StartQuitSignalThread();
     const char* backend = platform::StartWindowBackend(options.backend, argc, argv);
 
@@ -79,8 +107,13 @@ int LauncherMain(int argc, char** argv, const LaunchOptions& options) {
     frame->Create(nullptr, L"Tarno游戏", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 572);
     frame->CenterWindow();
     // An install killed part-way left its journal: put the game back as it
-    // was before anything reads or updates it.
-    RollBackInterruptedInstall(frame->config.appDir);
+    // was before anything updates it. The journal also covers version.ini,
+    // which the window read meanwhile: read again, it names the game that
+    // is on disk.
+    bool rolledBack = false;
+    RollBackInterruptedInstall(frame->config.appDir, &rolledBack);
+    if (rolledBack) VersionStore::Instance().Load(VersionStore::Instance().path);
+    TakeFailedSelfUpdate(frame->config.appDir);
     if (frame->runLog) RUNLOG_MESSAGE(L"window backend: " + platform::ToWide(backend));
 
     wxSocketBase::Initialize();

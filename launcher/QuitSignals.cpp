@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <functional>
 #include <thread>
 
 #include "platform/MiniDumper.h"
@@ -19,11 +20,21 @@ namespace {
 // may arrive on any thread: a handler, unlike sigwait, catches it there too.
 constexpr char kQuitByte = 'q';
 constexpr char kStopByte = 's';
+constexpr char kShowByte = 'w';
 
 int gPipe[2] = {-1, -1};
 std::thread gWaiter;
 struct sigaction gPreviousInt;
 struct sigaction gPreviousTerm;
+struct sigaction gPreviousUsr1;
+std::function<void()> gOnShow;
+
+void OnShowSignal(int) {
+    const int saved = errno;
+    const char byte = kShowByte;
+    [[maybe_unused]] const auto written = write(gPipe[1], &byte, 1);
+    errno = saved;
+}
 
 void OnQuitSignal(int) {
     const int saved = errno;
@@ -33,6 +44,8 @@ void OnQuitSignal(int) {
 }
 
 }  // namespace
+
+void SetShowWindowTask(std::function<void()> task) { gOnShow = std::move(task); }
 
 bool StartQuitSignalThread() {
     if (gWaiter.joinable()) return true;
@@ -45,6 +58,10 @@ bool StartQuitSignalThread() {
                 const ssize_t got = read(gPipe[0], &byte, 1);
                 if (got < 0 && errno == EINTR) continue;
                 if (got <= 0 || byte == kStopByte) return;
+                if (byte == kShowByte) {
+                    if (gOnShow) platform::PostUiTask(gOnShow);
+                    continue;
+                }
                 platform::PostQuitMessage(0);
             }
         });
@@ -60,6 +77,11 @@ bool StartQuitSignalThread() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &gPreviousInt);
     sigaction(SIGTERM, &action, &gPreviousTerm);
+    struct sigaction show {};
+    show.sa_handler = &OnShowSignal;
+    sigemptyset(&show.sa_mask);
+    show.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &show, &gPreviousUsr1);
     return true;
 }
 
@@ -67,6 +89,7 @@ void StopQuitSignalThread() {
     if (!gWaiter.joinable()) return;
     sigaction(SIGINT, &gPreviousInt, nullptr);
     sigaction(SIGTERM, &gPreviousTerm, nullptr);
+    sigaction(SIGUSR1, &gPreviousUsr1, nullptr);
     const char byte = kStopByte;
     [[maybe_unused]] const auto written = write(gPipe[1], &byte, 1);
     gWaiter.join();

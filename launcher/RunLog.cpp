@@ -1,5 +1,8 @@
 #include "launcher/RunLog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -116,8 +119,15 @@ protected:
 RunLog::RunLog(std::FILE* file) : file_(file) {}
 
 std::unique_ptr<RunLog> RunLog::Open(const std::wstring& path) {
-    std::FILE* file = std::fopen(platform::ToUtf8(path).c_str(), "wb");
-    if (!file) return nullptr;
+    // Appending: a second launcher started in the same folder adds its one
+    // line at the end instead of under this log's next line.
+    const int fd = ::open(platform::ToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "ab");
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
     std::unique_ptr<RunLog> log(new RunLog(file));
     {
         std::lock_guard lock(LogMutex());
@@ -128,6 +138,18 @@ std::unique_ptr<RunLog> RunLog::Open(const std::wstring& path) {
     wxLog::SetLogLevel(wxLOG_Debug);
     RUNLOG_MESSAGE(L"launcher started!");
     return log;
+}
+
+bool RunLog::AppendLine(const std::wstring& path, wxLogLevel level, const std::wstring& text) {
+    std::string line;
+    {
+        std::lock_guard lock(LogMutex());
+        line = ComposeLine(level, text);
+    }
+    const int fd = ::open(platform::ToUtf8(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    return ::close(fd) == 0 && written;
 }
 
 RunLog::~RunLog() {

@@ -38,6 +38,10 @@ public:
     // Writes one line at `level` at once, bypassing wx's queue. Any thread.
     void WriteLine(wxLogLevel level, const std::wstring& text);
 
+    // Adds one line to the existing log at `path` that another process has
+    // open, without opening it as this process's log. False when it cannot.
+    static bool AppendLine(const std::wstring& path, wxLogLevel level, const std::wstring& text);
+
     // Test hook: replaces the local-time source; nullptr restores the system clock.
     static void SetClockForTesting(Clock clock);
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +171,41 @@ std::wstring ExecutableName(const std::string& procDir) {
     return ToWide(comm);
 }
 
+// A Windows path as wine's programs see it, on this file system: "Z:" is
+// wine's usual root drive; other letters follow the prefix's drive links.
+std::string UnixPathOfWindowsPath(const std::string& path) {
+    if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return path;
+    std::string rest = path.substr(3);
+    for (char& c : rest)
+        if (c == '\\') c = '/';
+    const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+    if (drive == 'z') return "/" + rest;
+    const char* prefix = std::getenv("WINEPREFIX");
+    const char* home = std::getenv("HOME");
+    const std::string dosdevices = prefix ? std::string(prefix) + "/dosdevices/"
+                                          : std::string(home ? home : "") + "/.wine/dosdevices/";
+    const std::string root = ReadLink(dosdevices + drive + ":");
+    if (root.empty()) return path;
+    return (root[0] == '/' ? root : dosdevices + root) + "/" + rest;
+}
+
+// The full path of the executable a process is known by (ExecutableName's
+// file): its program, or for a process run by wine its Windows executable,
+// relative names taken from the process's working folder.
+std::wstring ExecutablePath(const std::string& procDir, const std::wstring& name) {
+    const std::string exe = ReadLink(procDir + "/exe");
+    if (!exe.empty() && LastPathComponent(ToWide(exe)) == name) return ToWide(exe);
+    const std::string cmdline = ReadSmallFile(procDir + "/cmdline");
+    std::string argv0 = UnixPathOfWindowsPath(cmdline.substr(0, cmdline.find('\0')));
+    if (argv0.empty()) return {};
+    if (argv0[0] != '/') {
+        const std::string cwd = ReadLink(procDir + "/cwd");
+        if (cwd.empty()) return {};
+        argv0 = cwd + "/" + argv0;
+    }
+    return ToWide(argv0);
+}
+
 // A zombie has ended and only waits for its parent; it is not running.
 bool IsZombie(const std::string& procDir) {
     const std::string stat = ReadSmallFile(procDir + "/stat");
@@ -222,6 +258,7 @@ std::optional<std::vector<ProcessInfo>> ReadProcessList() {
         ProcessInfo info;
         info.pid = static_cast<std::int32_t>(std::strtol(name.c_str(), nullptr, 10));
         info.exeName = ExecutableName(procDir);
+        info.exePath = ExecutablePath(procDir, info.exeName);
         processes.push_back(std::move(info));
     }
     if (ec) return std::nullopt;

@@ -13,6 +13,7 @@ namespace platform {
 struct ProcessInfo {
     std::int32_t pid = 0;
     std::wstring exeName;  // last path component of the executable, e.g. L"qx.exe"
+    std::wstring exePath;  // its full path (empty when unknown), e.g. L"/home/p/game/qx.exe"
 };
 
 // Starts `file` with the argument string `args` (split as SplitArguments in

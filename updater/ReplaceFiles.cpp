@@ -10,6 +10,9 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/ProfileFile.h"
+#include "platform/Utf8.h"
+#include "updater/UpdaterJournal.h"
 #include "updater/UpdaterLog.h"
 
 namespace fs = std::filesystem;
@@ -71,27 +74,31 @@ bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
     return ok;
 }
 
-// What phase one added to the installation, to take back on failure.
-struct Written {
-    std::vector<Pending> files;
-    std::vector<std::string> folders;  // made here, parents first
-};
-
-void Discard(const Written& written) {
-    for (const Pending& p : written.files) ::unlink(p.written.c_str());
-    for (auto it = written.folders.rbegin(); it != written.folders.rend(); ++it) ::rmdir(it->c_str());
+// Undoes what was done so far and says so; the installation keeps the
+// launcher it had.
+bool GiveUp(UpdaterJournal& journal, const UpdaterLog& log) {
+    if (!journal.RollBack()) {
+        UPDATER_ERROR(log, "the launcher files could not all be put back; the launcher's next start undoes the rest");
+    }
+    return false;
 }
 
 }  // namespace
 
-bool ReplaceFiles(const std::string& source, const std::string& installDir, const UpdaterLog& log) {
-    Written written;
-    std::vector<Pending>& pending = written.files;
+bool ReplaceFiles(const std::string& source, const std::string& installDir, const UpdaterLog& log,
+                  const std::string& launcherVersion) {
+    UpdaterJournal journal(installDir);
+    if (!journal.Begin()) {
+        UPDATER_ERROR(log, "can not start the update journal in " + installDir +
+                               " (an unfinished install is there, or the folder is not writable)");
+        return false;
+    }
+    std::vector<Pending> pending;
     std::error_code ec;
     fs::recursive_directory_iterator it(source, ec);
     if (ec) {
         UPDATER_ERROR(log, "can not read the launcher package " + source + ": " + ec.message());
-        return false;
+        return GiveUp(journal, log);
     }
     for (fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
@@ -106,47 +113,63 @@ bool ReplaceFiles(const std::string& source, const std::string& installDir, cons
         if (S_ISDIR(st.st_mode)) {
             // The walk visits parents first, so only the last part is ever new.
             const std::string folder = installDir + relative;
-            if (fs::create_directory(folder, ec)) written.folders.push_back(folder);
-            if (ec) {
-                UPDATER_ERROR(log, "can not make the folder " + installDir + relative + ": " + ec.message());
-                Discard(written);
-                return false;
+            if (fs::is_directory(folder, ec)) continue;
+            if (!journal.RecordNew(folder) || ::mkdir(folder.c_str(), 0755) != 0) {
+                UPDATER_ERROR(log, "can not make the folder " + folder + ": " + Reason(errno));
+                return GiveUp(journal, log);
             }
             continue;
         }
         if (!S_ISREG(st.st_mode)) {
             UPDATER_ERROR(log, "the launcher package holds " + relative + ", which is no plain file");
-            Discard(written);
-            return false;
+            return GiveUp(journal, log);
         }
         const std::string target = installDir + relative;
         if (fs::is_directory(target, ec)) {
             UPDATER_ERROR(log, "can not replace the folder " + target + " with a file");
-            Discard(written);
-            return false;
+            return GiveUp(journal, log);
         }
         Pending next{target + kNewFileSuffix, target};
-        if (!CopyFile(path.string(), next.written, st.st_mode & 0777)) {
+        // Never writable by group or others, whatever the package says; the
+        // executable bits stay.
+        if (!journal.RecordNew(next.written) || !CopyFile(path.string(), next.written, st.st_mode & 0755)) {
             UPDATER_ERROR(log, "can not write " + next.written + ": " + Reason(errno));
-            ::unlink(next.written.c_str());
-            Discard(written);
-            return false;
+            return GiveUp(journal, log);
         }
         pending.push_back(next);
     }
     if (ec) {
         UPDATER_ERROR(log, "can not read the launcher package " + source + ": " + ec.message());
-        Discard(written);
-        return false;
+        return GiveUp(journal, log);
     }
 
-    bool ok = true;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (::rename(pending[i].written.c_str(), pending[i].target.c_str()) == 0) continue;
-        UPDATER_ERROR(log, "can not replace " + pending[i].target + ": " + Reason(errno));
-        ::unlink(pending[i].written.c_str());
-        ok = false;
+    for (const Pending& p : pending) {
+        struct stat st{};
+        const bool exists = ::lstat(p.target.c_str(), &st) == 0;
+        const std::string aside = p.target + kOldFileSuffix;
+        const bool recorded = exists ? journal.RecordMoveAside(p.target, aside) : journal.RecordNew(p.target);
+        if (!recorded || (exists && ::rename(p.target.c_str(), aside.c_str()) != 0) ||
+            ::rename(p.written.c_str(), p.target.c_str()) != 0) {
+            UPDATER_ERROR(log, "can not replace " + p.target + ": " + Reason(errno));
+            return GiveUp(journal, log);
+        }
     }
-    if (ok) UPDATER_MESSAGE(log, "replaced " + std::to_string(pending.size()) + " launcher files");
-    return ok;
+    // The launcher version moves with its files, in the same journal: it
+    // never names files that are not in place.
+    if (!launcherVersion.empty()) {
+        const std::string versionIni = installDir + "version.ini";
+        if (!journal.SaveCopy(versionIni) ||
+            !platform::WritePrivateProfileStringW(L"Version", L"LVersion", platform::ToWide(launcherVersion).c_str(),
+                                                  platform::ToWide(versionIni))) {
+            UPDATER_ERROR(log, "can not record the launcher version " + launcherVersion + " in " + versionIni);
+            return GiveUp(journal, log);
+        }
+    }
+    if (!journal.Commit()) {
+        UPDATER_ERROR(log, "can not flush the launcher files to disk");
+        return false;
+    }
+    UPDATER_MESSAGE(log, "replaced " + std::to_string(pending.size()) + " launcher files" +
+                             (launcherVersion.empty() ? std::string() : ", launcher version " + launcherVersion));
+    return true;
 }

@@ -1,6 +1,9 @@
 #include "updater/Updater.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "platform/Process.h"
@@ -53,6 +56,25 @@ bool RemoveDownloadFolder(const UpdaterArguments& a, const UpdaterLog& log) {
     return true;
 }
 
+// The launcher version the package installs, which the launcher left
+// beside the package folder; empty when it left none (an older launcher,
+// which recorded the version itself).
+std::string PackageVersion(const UpdaterArguments& a) {
+    const fs::path file = fs::path(a.source).parent_path().parent_path() / kVersionFileName;
+    std::ifstream in(file, std::ios::binary);
+    std::string version;
+    std::getline(in, version);
+    while (!version.empty() && (version.back() == '\r' || version.back() == ' ')) version.pop_back();
+    return version;
+}
+
+// The note the launcher reads at its next start: the update failed, so
+// that start runs the old launcher without handing over again.
+void NoteFailure(const UpdaterArguments& a, const std::string& reason) {
+    std::ofstream out(a.installDir + kFailedFileName, std::ios::binary | std::ios::trunc);
+    out << reason << '\n';
+}
+
 bool StartLauncher(const std::string& installDir, const UpdaterLog& log) {
     const std::string launcher = installDir + kLauncherProgram;
     if (!platform::ShellExecute(platform::ToWide(launcher), L"", platform::ToWide(installDir))) {
@@ -73,6 +95,8 @@ int RunUpdater(const std::vector<std::string>& args, const UpdaterOptions& optio
         return 2;
     }
     const UpdaterArguments& a = *parsed;
+    // Nothing written into the game may be writable by other users.
+    ::umask(::umask(0) | 022);
     const UpdaterLog log(a.installDir);
     UPDATER_MESSAGE(log, "launcher update from " + a.source + " into " + a.installDir);
 
@@ -89,7 +113,16 @@ int RunUpdater(const std::vector<std::string>& args, const UpdaterOptions& optio
                                " ms; its files are replaced anyway and it is not started again");
         ok = false;
     }
-    if (!ReplaceFiles(a.source, a.installDir, log)) ok = false;
+    const std::string version = PackageVersion(a);
+    const bool replaced = ReplaceFiles(a.source, a.installDir, log, version);
+    if (replaced) {
+        std::error_code ec;
+        fs::remove(a.installDir + kFailedFileName, ec);
+    } else {
+        ok = false;
+        UPDATER_ERROR(log, "launcher update failed; the launcher files and version.ini are as they were");
+        NoteFailure(a, "the launcher files could not be replaced");
+    }
     // Before the launcher starts: it opens run.log afresh and clears "temp".
     if (!RemoveDownloadFolder(a, log)) ok = false;
     if (launcherGone && !StartLauncher(a.installDir, log)) ok = false;

@@ -17,6 +17,10 @@ struct UpdaterOptions {
 
 // The launcher program in the installation folder.
 inline constexpr char kLauncherProgram[] = "launcher";
+// Beside the package folder: the launcher version the package installs.
+inline constexpr char kVersionFileName[] = "launcherupdate.version";
+// In the installation folder after a failed update, for the next start.
+inline constexpr char kFailedFileName[] = "launcherupdate.failed";
 
 // Runs the update for the program's arguments (after its name). Exit
 // codes: 0 done, 1 a step failed (the launcher is still started again when

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <optional>
 #include <string>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "launcher/RunLog.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -34,9 +37,23 @@ bool OwnProcess(std::int32_t pid) {
     return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::getuid();
 }
 
+// Whether the client's executable lies in the installation folder `appDir`
+// (a client of another installation of the game is not this update's
+// business). Both are compared resolved, so a link to either counts as it.
+bool OfThisInstallation(const platform::ProcessInfo& p, const std::wstring& appDir) {
+    if (p.exePath.empty()) return false;
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::weakly_canonical(platform::ToUtf8(p.exePath), ec);
+    if (ec) return false;
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(platform::ToUtf8(appDir), ec);
+    if (ec) return false;
+    const std::string inside = folder.string() + (folder.string().ends_with('/') ? "" : "/");
+    return exe.string().rfind(inside, 0) == 0;
+}
+
 }  // namespace
 
-bool TerminateGameClients() {
+bool TerminateGameClients(const std::wstring& appDir) {
     // A list that cannot be read may hide a running client: nothing is
     // installed then, as when a client cannot be ended, but without a message.
     const std::optional<std::vector<platform::ProcessInfo>> processes = platform::ReadProcessList();
@@ -45,7 +62,7 @@ bool TerminateGameClients() {
         return false;
     }
     for (const platform::ProcessInfo& p : *processes) {
-        if (p.exeName != L"qx.exe" || !OwnProcess(p.pid)) continue;
+        if (p.exeName != L"qx.exe" || !OwnProcess(p.pid) || !OfThisInstallation(p, appDir)) continue;
         bool gone = platform::TerminateProcess(p.pid);
         // Its files are replaced next: wait until the kernel has ended it.
         const auto deadline = std::chrono::steady_clock::now() + kGoneDeadline;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cwctype>
 #include <memory>
 #include <set>
@@ -70,7 +71,9 @@ bool CopyFileChecked(const std::string& from, const std::string& to) {
     if (in < 0) return false;
     struct stat st {};
     ::fstat(in, &st);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, st.st_mode & 0777);
+    // Never writable by group or others; the executable bits stay.
+    const mode_t mode = st.st_mode & 0755;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
     if (out < 0) {
         ::close(in);
         return false;
@@ -86,7 +89,7 @@ bool CopyFileChecked(const std::string& from, const std::string& to) {
             break;
         }
     }
-    ok = ::fchmod(out, st.st_mode & 0777) == 0 && ok;
+    ok = ::fchmod(out, mode) == 0 && ok;
     ok = ::fdatasync(out) == 0 && ok;
     ok = ::close(out) == 0 && ok;
     ::close(in);
@@ -217,14 +220,18 @@ bool WalkFolder(const Walk& walk, const std::wstring& current);
 
 bool InstallSubfolder(const Walk& walk, const std::wstring& full, const std::wstring& target) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Narrow(full).c_str()), ::closedir);
+    // A package folder that cannot be listed is never taken for empty: its
+    // files would count as installed without being there.
+    if (!dir) {
+        RUNLOG_ERROR(full + L" cannot be read; the package cannot be installed");
+        return false;
+    }
     bool empty = true;
-    if (dir) {
-        while (dirent* e = ::readdir(dir.get())) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") {
-                empty = false;
-                break;
-            }
+    while (dirent* e = ::readdir(dir.get())) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..") {
+            empty = false;
+            break;
         }
     }
     const bool targetIsFolder = IsFolder(target);
@@ -243,11 +250,19 @@ bool InstallSubfolder(const Walk& walk, const std::wstring& full, const std::wst
 
 bool WalkFolder(const Walk& walk, const std::wstring& current) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Narrow(current).c_str()), ::closedir);
-    if (!dir) return false;
+    if (!dir) {
+        RUNLOG_ERROR(current + L" cannot be read; the package cannot be installed");
+        return false;
+    }
     std::vector<std::wstring> names;
+    errno = 0;
     while (dirent* e = ::readdir(dir.get())) {
         const std::string n = e->d_name;
         if (n != "." && n != "..") names.push_back(platform::ToWide(n));
+    }
+    if (errno != 0) {
+        RUNLOG_ERROR(current + L" cannot be listed in full; the package cannot be installed");
+        return false;
     }
     // Entries are dispatched in listing order: a batch of plain files is
     // finished before any other entry is.
@@ -262,7 +277,12 @@ bool WalkFolder(const Walk& walk, const std::wstring& current) {
         const std::wstring full = current + L"/" + name;
         const std::wstring target = walk.appDir + full.substr(walk.root.size() + 1);
         struct stat st {};
-        if (!StatPath(full, st)) continue;  // moved in as part of its folder
+        // An entry of the unpacked package that vanished was never
+        // installed: the install fails rather than count it done.
+        if (!StatPath(full, st)) {
+            RUNLOG_ERROR(full + L" of the package cannot be read; the package cannot be installed");
+            return false;
+        }
         if (current == walk.root && IsJournalPath(name)) {
             RUNLOG_WARNING(full + L" has the name of the install journal; skipped");
             continue;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "launcher/RunLog.h"
+#include "platform/JournalRecord.h"
 #include "platform/Utf8.h"
 
 namespace fs = std::filesystem;
@@ -21,7 +22,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr wchar_t kJournalName[] = L"install.journal";
+constexpr wchar_t kCommittedName[] = L"install.journal.done";
 constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
+// An original on another file system than the installation folder (a game
+// folder linked to another disk) is kept beside itself under this prefix, as
+// a rename cannot cross file systems.
+constexpr char kBesidePrefix[] = ".install.journal.";
 constexpr std::size_t kBlock = 1 << 20;
 
 InstallJournal::StepHook stepHook;  // tests only; set while no install runs
@@ -160,44 +166,6 @@ bool WriteBack(const std::string& saved, const std::string& path) {
     return ok;
 }
 
-// A field of a record: a path may hold any byte but NUL, so the record's
-// separators (tab, line feed) and the escape itself are written escaped.
-std::string Field(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// Splits a record at its tabs and undoes the escapes; false for a record
-// that was never written so (a damaged journal).
-bool SplitFields(const std::string& line, std::vector<std::string>& parts) {
-    parts.assign(1, std::string());
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            parts.emplace_back();
-        } else if (c != '\\') {
-            parts.back() += c;
-        } else if (++i < line.size() && (line[i] == '\\' || line[i] == 't' || line[i] == 'n')) {
-            parts.back() += line[i] == 't' ? '\t' : line[i] == 'n' ? '\n' : '\\';
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Undoes one record; true when its change is no longer in the game.
 bool UndoRecord(const std::vector<std::string>& r) {
     std::error_code ec;
@@ -223,34 +191,11 @@ bool UndoRecord(const std::vector<std::string>& r) {
     return false;
 }
 
-// Reads the complete records of the journal at `path`; a last line cut off
-// by a kill was never acted on and is dropped. False when the journal
-// cannot be read whole or holds a damaged record: rolling back from part of
-// it would delete the originals it keeps.
-bool ReadRecords(const std::string& path, std::vector<std::vector<std::string>>& records) {
-    records.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::string text;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
-    const bool read = std::ferror(f) == 0;
-    std::fclose(f);
-    if (!read) return false;
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-        records.emplace_back();
-        if (!SplitFields(text.substr(start, nl - start), records.back())) return false;
-    }
-    return true;
-}
-
 // Rolls back the journal of `appDir`; `undone` counts the records undone.
 bool RollBackJournal(const std::wstring& appDir, int& undone) {
     const std::string journal = Narrow(appDir + kJournalName);
     std::vector<std::vector<std::string>> records;
-    if (!ReadRecords(journal, records)) return false;
+    if (!platform::ReadJournalRecords(journal, records)) return false;
     bool ok = true;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         bool done = false;
@@ -342,12 +287,29 @@ void InstallJournal::NoteFileSystemOf(const std::string& path) {
 bool InstallJournal::RecordNew(const std::wstring& path, bool flush) {
     // New names may land on another disk (a game folder linked there).
     NoteFileSystemOf(Narrow(path));
-    return Append("N\t" + Field(Narrow(path)), flush);
+    return Append("N\t" + platform::JournalField(Narrow(path)), flush);
+}
+
+std::string InstallJournal::MoveAsidePathFor(const std::wstring& path) {
+    const std::string target = Narrow(path);
+    const std::string folder = fs::path(target).parent_path().string();
+    struct stat here {};
+    struct stat home {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &here) != 0 || ::stat(Narrow(appDir_).c_str(), &home) != 0 ||
+        here.st_dev == home.st_dev) {
+        return Narrow(NextAsidePath());
+    }
+    NoteFileSystemOf(target);
+    std::string aside;
+    do {
+        aside = folder + "/" + kBesidePrefix + std::to_string(asideCount_++);
+    } while (Exists(aside));
+    return aside;
 }
 
 bool InstallJournal::RecordMoveAside(const std::wstring& path, std::string& aside) {
-    aside = Narrow(NextAsidePath());
-    return Append("M\t" + Field(Narrow(path)) + "\t" + Field(aside), false);
+    aside = MoveAsidePathFor(path);
+    return Append("M\t" + platform::JournalField(Narrow(path)) + "\t" + platform::JournalField(aside), false);
 }
 
 bool InstallJournal::MoveAside(const std::wstring& path) {
@@ -368,11 +330,11 @@ bool InstallJournal::SaveCopy(const std::wstring& path) {
         saved = CopyBytes(Narrow(path), 0, 0, partial, true) && ::rename(partial.c_str(), aside.c_str()) == 0 &&
                 SyncFolderOf(aside);
     }
-    return saved && Append("C\t" + Field(Narrow(path)) + "\t" + Field(aside));
+    return saved && Append("C\t" + platform::JournalField(Narrow(path)) + "\t" + platform::JournalField(aside));
 }
 
 bool InstallJournal::RecordLength(const std::wstring& path, std::uint64_t length) {
-    return Append("L\t" + Field(Narrow(path)) + "\t" + std::to_string(length));
+    return Append("L\t" + platform::JournalField(Narrow(path)) + "\t" + std::to_string(length));
 }
 
 bool InstallJournal::SaveRegions(const std::wstring& path,
@@ -384,7 +346,7 @@ bool InstallJournal::SaveRegions(const std::wstring& path,
         const JournalTime time;
         kept = SaveRanges(Narrow(path), ranges, saved) && SyncFolderOf(saved);
     }
-    return kept && Append("B\t" + Field(Narrow(path)) + "\t" + Field(saved));
+    return kept && Append("B\t" + platform::JournalField(Narrow(path)) + "\t" + platform::JournalField(saved));
 }
 
 bool InstallJournal::Commit() {
@@ -403,15 +365,19 @@ bool InstallJournal::Commit() {
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     const std::string journal = Narrow(appDir_ + kJournalName);
-    if (!closed) {
+    const std::string committed = Narrow(appDir_ + kCommittedName);
+    // The rename is the commit point. The originals are deleted only after
+    // it, each by its record, wherever it was kept: a kill in between leaves
+    // the committed journal, whose deletions the next start finishes.
+    if (!closed || ::rename(journal.c_str(), committed.c_str()) != 0) {
         owned_ = false;
         int undone = 0;
         RollBackJournal(appDir_, undone);
         return false;
     }
-    if (::unlink(journal.c_str()) != 0) return false;
     owned_ = false;
     SyncFolderOf(journal);
+    platform::FinishCommittedJournal(committed);
     std::error_code ec;
     fs::remove_all(Narrow(appDir_ + kAsideFolder), ec);
     return true;
@@ -431,9 +397,32 @@ bool InstallJournal::RollBack() {
     return ok;
 }
 
-bool IsJournalPath(const std::wstring& relative) { return relative.rfind(kJournalName, 0) == 0; }
+bool IsJournalPath(const std::wstring& relative) {
+    if (relative.rfind(kJournalName, 0) == 0) return true;
+    const std::wstring beside = platform::ToWide(kBesidePrefix);
+    for (std::size_t start = 0; start < relative.size();) {
+        const std::size_t slash = relative.find_first_of(L"/\\", start);
+        if (relative.compare(start, beside.size(), beside) == 0) return true;
+        if (slash == std::wstring::npos) break;
+        start = slash + 1;
+    }
+    return false;
+}
 
-bool RollBackInterruptedInstall(const std::wstring& appDir) {
+bool RollBackInterruptedInstall(const std::wstring& appDir, bool* rolledBack) {
+    if (rolledBack) *rolledBack = false;
+    const std::string committed = Narrow(appDir + kCommittedName);
+    if (Exists(committed)) {
+        // Committed, only the originals were still to go: the new files stay.
+        std::error_code ec;
+        const bool finished = platform::FinishCommittedJournal(committed);
+        if (finished) fs::remove_all(Narrow(appDir + kAsideFolder), ec);
+        if (finished) {
+            RUNLOG_MESSAGE(L"committed update install finished, its kept originals removed");
+        } else {
+            RUNLOG_ERROR(L"committed update install could not remove its kept originals");
+        }
+    }
     const std::string journal = Narrow(appDir + kJournalName);
     if (!Exists(journal)) return true;
     const int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
@@ -445,6 +434,7 @@ bool RollBackInterruptedInstall(const std::wstring& appDir) {
     int undone = 0;
     const bool ok = RollBackJournal(appDir, undone);
     if (fd >= 0) ::close(fd);
+    if (rolledBack) *rolledBack = true;
     if (ok) {
         RUNLOG_MESSAGE(L"interrupted update install rolled back, " + std::to_wstring(undone) + L" changes undone");
     } else {

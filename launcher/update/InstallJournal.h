@@ -1,12 +1,16 @@
 #pragma once
-// The undo journal of one package install. It lives in the installation
-// folder ("install.journal", with the saved originals in
-// "install.journal.d/"), outside the download folders that every check
+// The undo journal of one update stage, however many packages it has. It
+// lives in the installation folder ("install.journal", with the saved
+// originals in "install.journal.d/", or beside an original that lies on
+// another file system), outside the download folders that every check
 // deletes. Each change to the game is recorded, and flushed to disk, before
 // it is made; the originals are moved aside by rename, never copied, except
-// for small pack index files and the bytes a pack merge overwrites in place.
-// Removing the journal is the commit point. Rolling back undoes the records
-// in reverse and is safe to repeat after being interrupted itself.
+// for small files (pack indexes, version.ini) and the bytes a pack merge
+// overwrites in place. Renaming the journal to "install.journal.done" is the
+// commit point; the kept originals are deleted after it (by the next start,
+// when a kill came in between). Rolling back undoes the records in reverse
+// and is safe to repeat after being interrupted itself. The self-updater
+// writes the same records, so a start after its kill undoes it too.
 // One install at a time, on the update thread (or at start-up).
 #include <chrono>
 #include <cstdint>
@@ -73,6 +77,9 @@ public:
 private:
     bool Append(const std::string& line, bool flush = true);
     std::wstring NextAsidePath();
+    // Where a rename can put `path` aside: the journal's folder, or beside
+    // `path` when that lies on another file system.
+    std::string MoveAsidePathFor(const std::wstring& path);
 
     // Notes the file system of the folder that will hold `path`, so the
     // commit flushes every one the install wrote to.
@@ -90,8 +97,9 @@ private:
 bool IsJournalPath(const std::wstring& relative);
 
 // Start-up: rolls back the journal an install killed part-way left in
-// `appDir`, and logs what it did. A journal locked by a running install (a
+// `appDir` (or finishes one killed after its commit point), and logs what it
+// did. A journal locked by a running install (a
 // second launcher started meanwhile) is left to it. True when there was
 // nothing to roll back or the rollback succeeded. UI thread, before the
-// update thread starts.
-bool RollBackInterruptedInstall(const std::wstring& appDir);
+// update thread starts. `rolledBack` tells whether a journal was undone.
+bool RollBackInterruptedInstall(const std::wstring& appDir, bool* rolledBack = nullptr);

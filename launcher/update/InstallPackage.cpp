@@ -1,12 +1,10 @@
 #include "launcher/update/InstallPackage.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "launcher/LauncherFrameWnd.h"
 #include "launcher/RunLog.h"
-#include "launcher/update/FolderTree.h"
 #include "launcher/update/GameClients.h"
 #include "launcher/update/InstallFolder.h"
 #include "launcher/update/InstallJournal.h"
@@ -48,7 +46,7 @@ bool InstallUnpackedPackage(const std::wstring& stem, bool isTre, const std::wst
     return false;
 }
 
-bool InstallPackage(const std::wstring& path) {
+bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal) {
     LauncherFrameWnd* frame = theLauncherFrame;
     if (!frame) return false;
     bool isTre = false;
@@ -62,11 +60,15 @@ bool InstallPackage(const std::wstring& path) {
     frame->installTotal = 0;
     frame->installDone = 0;
     const std::wstring stem = path.substr(0, path.rfind(L'.'));
-    if (!UnpackPackage(stem, isTre)) {
-        RUNLOG_ERROR(L"unzip files failure!");
+    const auto fail = [&stageJournal](const wchar_t* line) {
+        // The stage's earlier packages go back with this one: the game is
+        // the version version.ini names, never a mix.
+        stageJournal.RollBack();
+        RUNLOG_ERROR(line);
         GiveBackEnterGame();
         return false;
-    }
+    };
+    if (!UnpackPackage(stem, isTre)) return fail(L"unzip files failure!");
     const std::wstring updater = stem + L"/" + kUpdaterName;
     std::error_code ec;
     if (fs::is_regular_file(platform::ToUtf8(updater), ec)) {
@@ -78,26 +80,13 @@ bool InstallPackage(const std::wstring& path) {
     const unsigned total = TreeSize(stem);
     frame->installTotal = static_cast<int>(total);
 
-    bool result = true;
-    if (!TerminateGameClients()) {
+    const std::wstring& appDir = frame->config.appDir;
+    if (!TerminateGameClients(appDir)) {
+        stageJournal.RollBack();
         platform::PostMessageW(frame->GetHWND(), WM_QUIT, 0, 0);
-        result = false;
-    } else {
-        InstallJournal journal;
-        const std::wstring& appDir = frame->config.appDir;
-        if (!journal.Begin(appDir) || !InstallFolder(stem, stem, isTre, appDir, journal, total) ||
-            !journal.Commit()) {
-            journal.RollBack();
-            RUNLOG_ERROR(L"install update files failure!");
-            GiveBackEnterGame();
-            return false;
-        }
+        return false;
     }
-    if (frame->selfUpdatePending || !EndsWith(path, L".upd")) return result;
-    const std::size_t slash = path.find_last_of(L"/\\");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-    if (!RemoveFolderTree(folder)) {
-        RUNLOG_ERROR_JOINED(L"delete temp directory failure because " + std::to_wstring(errno) + L" !");
-    }
-    return result;
+    if (!stageJournal.Active() && !stageJournal.Begin(appDir)) return fail(L"install update files failure!");
+    if (!InstallFolder(stem, stem, isTre, appDir, stageJournal, total)) return fail(L"install update files failure!");
+    return true;
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 // What the update library reports back while it runs: byte progress, each
-// downloaded package (installed at once), each finished stage (recorded in
-// "version.ini", and the moment a pending self-update starts) and the end
-// of the work. Called by the library on the update thread from inside
+// downloaded package (installed at once, into the journal of its stage),
+// each finished stage (the stage's files and its version in "version.ini"
+// committed together, and the moment a pending self-update starts) and the
+// end of the work. Called by the library on the update thread from inside
 // RunPatch; every effect on controls and on the version store reaches them
 // through the UI thread, in the order of the events.
 //
@@ -28,3 +29,6 @@ enum class PatchRunState { Going, InstallFailed, Quitting };
 PatchRunState CurrentPatchRun();
 // A new run of the update thread starts with nothing failed. Update thread.
 void ResetPatchRun();
+// After RunPatch returned: a stage whose packages were installed in part,
+// but whose stage-finished event never came, is rolled back. Update thread.
+void AbandonUnfinishedStage();

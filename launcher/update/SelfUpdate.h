@@ -18,3 +18,23 @@ std::wstring SelfUpdateParameters(const std::wstring& source, const std::wstring
 // with an error line, when the updater cannot be started: the launcher then
 // stays and runs on.
 bool StartSelfUpdater(LauncherFrameWnd& frame);
+
+// The file the updater reads beside the package folder (in the download
+// folder that holds it): the launcher version the package installs, which
+// the updater records in version.ini after its last replacement.
+inline constexpr wchar_t kSelfUpdateVersionName[] = L"launcherupdate.version";
+// The file the updater leaves in the installation folder when it could not
+// put the package in place (its one line says why).
+inline constexpr wchar_t kSelfUpdateFailedName[] = L"launcherupdate.failed";
+
+// Writes `version` for the updater beside the package folder `source` (with
+// its trailing separator). False when it cannot be written.
+bool WriteSelfUpdateVersion(const std::wstring& source, const std::wstring& version);
+
+// Start-up, UI thread: when the last self-update failed, logs it, removes
+// the updater's note and holds the self-update back for this start, so a
+// launcher the failed updater started again does not hand over to it in a
+// loop; the next start tries again. True when it was held back.
+bool TakeFailedSelfUpdate(const std::wstring& appDir);
+// Whether this start holds the self-update back. Any thread.
+bool SelfUpdateHeldBack();

@@ -200,8 +200,11 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
                 UnpackJob job;
                 job.path = path;
                 job.name = name;
-                // Permission bits survive (a client's executable bit), set-id bits never.
-                job.mode = unixHost && (unixMode & 0777) ? ((unixMode & 0777) | 0600) : 0644;
+                // Permission bits survive (a client's executable bit); set-id
+                // bits and group or world write never do: a package built
+                // on a world-writable mount must not hand every local user
+                // the game's client and libraries.
+                job.mode = unixHost && (unixMode & 0777) ? (((unixMode & 0777) | 0600) & 0755) : 0644;
                 job.storedSize = info.compressed_size;
                 job.size = info.uncompressed_size;
                 job.crc = static_cast<std::uint32_t>(info.crc);

@@ -136,6 +136,7 @@ bool DownloadPass(RunningMark& mark, RetryPacer& pacer) {
     if (!patch) return Pause(pacer);
     VersionStore& versions = VersionStore::Instance();
     const bool done = patch->RunPatch(versions.version, versions.lVersion);
+    AbandonUnfinishedStage();
     // A failed install gave Enter Game back already; a started self-update
     // is quitting the launcher.
     if (CurrentPatchRun() != PatchRunState::Going) return false;

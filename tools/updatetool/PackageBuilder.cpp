@@ -1,6 +1,9 @@
 #include "tools/updatetool/PackageBuilder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <system_error>
 
@@ -253,12 +256,25 @@ bool Inside(const fs::path& path, const fs::path& folder) {
     return end == f.end();
 }
 
+// The launcher installs no file or folder writable by group or others, so
+// such bits in the operator's tree never reach a player; the operator is
+// told, since a tree built on a shared mount usually carries them by
+// mistake.
+void WarnOfWriteBits(const Item& item) {
+    struct stat st {};
+    if (::stat(item.source.c_str(), &st) != 0 || (st.st_mode & 022) == 0) return;
+    std::fprintf(stderr, "updatetool: warning: %s is writable by group or others (mode %04o); it installs as %04o\n",
+                 item.name.c_str(), static_cast<unsigned>(st.st_mode & 07777),
+                 static_cast<unsigned>(st.st_mode & 0755));
+}
+
 bool WriteArchive(Build& b) {
     const fs::path temp = b.options.output.string() + ".tmp-" + std::to_string(::getpid());
     ZipWriter zip;
     bool ok = zip.Create(temp, b.failure);
     for (const Item& item : b.items) {
         if (!ok) break;
+        if (!item.source.empty()) WarnOfWriteBits(item);
         ok = item.folder ? zip.AddFolder(item.name, b.failure) : zip.AddFile(item.name, item.source, b.failure);
     }
     if (ok && !b.deleteList.empty()) ok = zip.AddBytes("del.lst", b.deleteList, b.failure);

@@ -37,22 +37,33 @@ pid_t StartStandIn(const fs::path& folder, const std::string& name) {
     return pid;
 }
 
-TEST(TerminateGameClientsTest, EndsTheClientButNotANameDifferingInCase) {
+// Only "qx.exe" of this installation is ended: a name differing in case
+// is another program, and a client of another installation of the game
+// (a second copy the player runs) is none of this update's business.
+TEST(TerminateGameClientsTest, EndsOnlyThisInstallationsClient) {
     testsupport::TempDir dir;
-    const pid_t client = StartStandIn(dir.Path(), "qx.exe");
-    const pid_t other = StartStandIn(dir.Path(), "QX.EXE");
+    const fs::path game = dir.Path() / "game";
+    const fs::path otherGame = dir.Path() / "other-game";
+    fs::create_directories(game);
+    fs::create_directories(otherGame);
+    const pid_t client = StartStandIn(game, "qx.exe");
+    const pid_t differentCase = StartStandIn(game, "QX.EXE");
+    const pid_t otherInstallation = StartStandIn(otherGame, "qx.exe");
     ASSERT_GT(client, 0);
-    ASSERT_GT(other, 0);
+    ASSERT_GT(differentCase, 0);
+    ASSERT_GT(otherInstallation, 0);
 
-    EXPECT_TRUE(TerminateGameClients());
+    EXPECT_TRUE(TerminateGameClients(game.wstring() + L"/"));
 
     // The client is gone by the time the call returns: only its zombie is left to reap.
     int status = 0;
     EXPECT_EQ(::waitpid(client, &status, WNOHANG), client);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    EXPECT_EQ(::waitpid(other, &status, WNOHANG), 0) << "QX.EXE must keep running";
-    ::kill(other, SIGKILL);
-    ::waitpid(other, &status, 0);
+    for (const pid_t survivor : {differentCase, otherInstallation}) {
+        EXPECT_EQ(::waitpid(survivor, &status, WNOHANG), 0) << "process " << survivor << " must keep running";
+        ::kill(survivor, SIGKILL);
+        ::waitpid(survivor, &status, 0);
+    }
 }
 
 }  // namespace
@@ -65,7 +76,7 @@ TEST(TerminateGameClientsTest, AnUnreadableProcessListFailsWithoutAMessage) {
     testsupport::TempDir dir;
     platform::MessageBoxCapture boxes;
     platform::SetProcRootForTesting((dir / "no-proc").string());
-    EXPECT_FALSE(TerminateGameClients());
+    EXPECT_FALSE(TerminateGameClients(dir.Folder()));
     platform::SetProcRootForTesting("");
     EXPECT_TRUE(boxes.Boxes().empty());
 }
