@@ -113,7 +113,13 @@ bool ReplaceFiles(const std::string& source, const std::string& installDir, cons
         if (S_ISDIR(st.st_mode)) {
             // The walk visits parents first, so only the last part is ever new.
             const std::string folder = installDir + relative;
-            if (fs::is_directory(folder, ec)) continue;
+            struct stat there{};
+            if (::lstat(folder.c_str(), &there) == 0) {
+                if (S_ISDIR(there.st_mode)) continue;
+                // Recorded as new, the player's file would be deleted by the undo.
+                UPDATER_ERROR(log, "can not make the folder " + folder + ": a file of that name is there");
+                return GiveUp(journal, log);
+            }
             if (!journal.RecordNew(folder) || ::mkdir(folder.c_str(), 0755) != 0) {
                 UPDATER_ERROR(log, "can not make the folder " + folder + ": " + Reason(errno));
                 return GiveUp(journal, log);

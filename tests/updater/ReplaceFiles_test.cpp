@@ -1,6 +1,10 @@
 #include "updater/ReplaceFiles.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -29,7 +33,21 @@ struct RefusalCase {
     const char* name;
     std::function<void(UpdaterInstall&)> spoil;
     const char* logged;
+    std::function<void(UpdaterInstall&)> cleanUp = nullptr;
 };
+
+// The immutable flag makes a file that even root cannot rename over: the
+// updater meets it after other files may already be in place.
+bool SetImmutable(const fs::path& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+}
 
 class ReplaceRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
@@ -39,7 +57,9 @@ TEST_P(ReplaceRefusalTest, LeavesTheInstallationAsItWas) {
     GetParam().spoil(install);
     const Snapshot before = Take(install.root());
     const UpdaterLog log(install.InstallDir());
-    EXPECT_FALSE(ReplaceFiles(install.Source(), install.InstallDir(), log));
+    EXPECT_FALSE(ReplaceFiles(install.Source(), install.InstallDir(), log, "2.5"));
+    if (GetParam().cleanUp) GetParam().cleanUp(install);
+    // Every launcher file and version.ini as they were, and no journal left.
     EXPECT_EQ(Take(install.root()), before);
     const std::string text = install.Log();
     EXPECT_TRUE(updatertest::HasMatch(text, R"(: Error: [^ ]*updater/ReplaceFiles\.cpp\([0-9]+\): )")) << text;
@@ -66,7 +86,12 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "can not make the folder"},
         RefusalCase{"MissingPackage", [](UpdaterInstall& i) { fs::remove_all(i.package()); },
-                    "can not read the launcher package"}),
+                    "can not read the launcher package"},
+        RefusalCase{"ImmutableLauncherFile",
+                    [](UpdaterInstall& i) {
+                        if (!SetImmutable(i.root() / "bt.dat", true)) GTEST_SKIP() << "no immutable flag here";
+                    },
+                    "can not replace", [](UpdaterInstall& i) { SetImmutable(i.root() / "bt.dat", false); }}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 TEST(UpdaterLog, ComposesTheRunLogLineForm) {

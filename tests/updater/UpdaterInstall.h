@@ -63,7 +63,9 @@ public:
         WriteProgram(package() / "launcherupdate.exe", ReadFileBytes(UPDATER_PROGRAM));
         WriteFileBytes(package() / "bt.dat", "new skin");
         WriteFileBytes(package() / "lib" / "extra.txt", "a new file");
-        ::chmod((package() / "lib" / "extra.txt").c_str(), 0640);
+        // Group and world write never reach the installation.
+        ::chmod((package() / "lib" / "extra.txt").c_str(), 0666);
+        WriteFileBytes(download() / "launcherupdate.version", "2.5\n");
     }
     ~UpdaterInstall() {
         if (heldPid > 0) {

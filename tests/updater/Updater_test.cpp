@@ -67,11 +67,13 @@ TEST_P(UpdaterRunTest, ReplacesTheLauncherAndStartsItAgain) {
     EXPECT_EQ(UpdaterInstall::Mode(install.root() / "launcher"), 0755u);
     EXPECT_EQ(ReadFileBytes(install.root() / "bt.dat"), "new skin");
     EXPECT_EQ(ReadFileBytes(install.root() / "lib" / "extra.txt"), "a new file");
-    EXPECT_EQ(UpdaterInstall::Mode(install.root() / "lib" / "extra.txt"), 0640u);
+    EXPECT_EQ(UpdaterInstall::Mode(install.root() / "lib" / "extra.txt"), 0644u);
     EXPECT_EQ(ReadFileBytes(install.root() / "launcherupdate.exe"), ReadFileBytes(UPDATER_PROGRAM));
-    EXPECT_EQ(ReadFileBytes(install.root() / "version.ini"), "[Version]\r\nVersion=1\r\nLVersion=2\r\n");
+    // The version the launcher handed over is recorded with the files.
+    EXPECT_EQ(ReadFileBytes(install.root() / "version.ini"), "[Version]\r\nVersion=1\r\nLVersion=2.5\r\n");
     EXPECT_FALSE(fs::exists(install.download()));
     EXPECT_TRUE(fs::exists(install.root() / "temp"));
+    EXPECT_FALSE(fs::exists(install.root() / "install.journal"));
     EXPECT_TRUE(NoNewFilesLeft(install.root()));
     const std::string log = install.Log();
     EXPECT_EQ(log.find("Error: "), std::string::npos) << log;

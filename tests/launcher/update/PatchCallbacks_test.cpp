@@ -128,7 +128,9 @@ TEST_F(UpdateRun, ByteProgressMovesTheBarAndATotalOfZeroIsSkipped) {
 
 // A package that carries the updater has it started at the next finished
 // stage, with the folder it came in and the installation, and the
-// launcher quits.
+// launcher quits. The launcher version is handed to the updater, which
+// records it once the files are in place: version.ini keeps naming the
+// launcher that is installed.
 TEST_F(UpdateRun, ALauncherPackageHandsOverToTheUpdater) {
     const fs::path package = dir_.Path() / "dl" / "1.upd";
     fs::create_directories(package.parent_path());
@@ -146,7 +148,8 @@ TEST_F(UpdateRun, ALauncherPackageHandsOverToTheUpdater) {
     ASSERT_EQ(started.size(), 1u) << Log();
     EXPECT_EQ(started[0].first, appDir + L"dl/1/launcherupdate.exe");
     EXPECT_EQ(started[0].second, L"\"" + appDir + L"dl/1/*" + appDir);
-    EXPECT_NE(VersionIni().find("LVersion=2.1\r\n"), std::string::npos) << VersionIni();
+    EXPECT_EQ(VersionIni().find("LVersion=2.1"), std::string::npos) << VersionIni();
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "dl" / "launcherupdate.version"), "2.1\n");
     // The updater takes its files from there: nothing is installed or removed.
     EXPECT_TRUE(fs::exists(dir_.Path() / "dl" / "1" / "launcher"));
     EXPECT_NE(testsupport::ReadFileBytes(dir_.Path() / "launcher"), "new launcher");
