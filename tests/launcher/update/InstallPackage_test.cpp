@@ -256,6 +256,27 @@ TEST_F(InstallTest, AStartUpRollbackWaitsForARunningInstall) {
     ::close(ready[1]);
 }
 
+// Killed after its commit point but before its kept originals were
+// deleted: the next start keeps the new game and deletes what was kept,
+// wherever it was kept (in the journal's folder, or beside an original
+// on another file system), so no stray file stays in the game.
+TEST_F(InstallTest, ACommittedJournalIsFinishedNotUndone) {
+    WriteFileBytes(game / "client.exe", "new client");
+    fs::create_directories(game / "install.journal.d");
+    WriteFileBytes(game / "install.journal.d" / "0", "old client");
+    WriteFileBytes(game / "data" / ".install.journal.1", "old pack data");
+    WriteFileBytes(game / "install.journal.done",
+                   "M\t" + (game / "client.exe").string() + "\t" + (game / "install.journal.d" / "0").string() + "\n" +
+                       "M\t" + (game / "data" / "0.dat").string() + "\t" + (game / "data" / ".install.journal.1").string() +
+                       "\nN\t" + (game / "keep.txt").string() + "\n");
+    EXPECT_TRUE(RollBackInterruptedInstall(game.wstring() + L"/"));
+    EXPECT_EQ(ReadFileBytes(game / "client.exe"), "new client");
+    EXPECT_EQ(ReadFileBytes(game / "keep.txt"), "keep");
+    EXPECT_FALSE(fs::exists(game / "data" / ".install.journal.1"));
+    EXPECT_FALSE(fs::exists(game / "install.journal.d"));
+    EXPECT_FALSE(fs::exists(game / "install.journal.done"));
+}
+
 // A package's file never replaces a game folder: the folder would have
 // been moved aside whole and deleted at the commit.
 TEST_F(InstallTest, AFileOverAGameFolderFailsAndKeepsTheFolder) {

@@ -87,13 +87,20 @@ TEST_F(UpdateRun, AStageFinishedDuringShutdownIsStillRecorded) {
 
 // A package that cannot be installed ends the run: nothing after it is
 // recorded, so the next start checks again from what is really installed.
+// A stage is one transaction: its second package failing takes the first
+// one's files back too, and version.ini keeps naming the game on disk.
 TEST_F(UpdateRun, AFailedInstallStopsTheRunAndKeepsTheVersion) {
-    Put("dl/1.upd", "no zip archive");
-    InstallFake(Needing(L"1.1", L"2.0", {Package(dir_.Path() / "dl" / "1.upd"), Stage(L"1.1"),
-                                          Simple(Kind::AllFinished)}));
+    Put("game.txt", "old");
+    fs::create_directories(dir_.Path() / "dl");
+    ASSERT_TRUE(ziptest::WriteZip((dir_.Path() / "dl" / "1.upd").string(), {{"game.txt", "new", 0100644}}));
+    Put("dl/2.upd", "no zip archive");
+    InstallFake(Needing(L"1.1", L"2.0", {Package(dir_.Path() / "dl" / "1.upd"), Package(dir_.Path() / "dl" / "2.upd"),
+                                          Stage(L"1.1"), Simple(Kind::AllFinished)}));
     const std::string before = VersionIni();
 
     const Outcome seen = RunUntilUpdateEnds();
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "game.txt"), "old");
+    EXPECT_FALSE(fs::exists(dir_.Path() / "install.journal"));
     EXPECT_EQ(VersionIni(), before);
     EXPECT_NE(seen.versionText, L"1.1");
     EXPECT_TRUE(seen.buttonEnabled);
@@ -103,6 +110,31 @@ TEST_F(UpdateRun, AFailedInstallStopsTheRunAndKeepsTheVersion) {
     const std::string log = Log();
     EXPECT_EQ(CountOf(log, "unzip files failure!"), 1) << log;
     EXPECT_EQ(CountOf(log, kBusy), 0) << log;
+}
+
+// Every package of a stage is installed before the stage commits with its
+// version; the packages' download folder goes only then (removed after the
+// first package, it took the rest of the stage with it).
+TEST_F(UpdateRun, AStageOfSeveralPackagesInstallsWholeAndCommitsWithItsVersion) {
+    Put("game.txt", "old");
+    fs::create_directories(dir_.Path() / "dl");
+    ASSERT_TRUE(ziptest::WriteZip((dir_.Path() / "dl" / "1.upd").string(),
+                                  {{"game.txt", "first", 0100644}, {"one.txt", "1", 0100644}}));
+    ASSERT_TRUE(ziptest::WriteZip((dir_.Path() / "dl" / "2.upd").string(),
+                                  {{"game.txt", "second", 0100644}, {"two.txt", "2", 0100644}}));
+    InstallFake(Needing(L"1.1", L"2.0", {Package(dir_.Path() / "dl" / "1.upd"), Package(dir_.Path() / "dl" / "2.upd"),
+                                          Stage(L"1.1"), Simple(Kind::AllFinished)}));
+
+    const Outcome seen = RunUntilUpdateEnds();
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "game.txt"), "second");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "one.txt"), "1");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir_.Path() / "two.txt"), "2");
+    EXPECT_NE(VersionIni().find("Version=1.1\r\n"), std::string::npos) << VersionIni();
+    EXPECT_FALSE(fs::exists(dir_.Path() / "dl"));
+    EXPECT_FALSE(fs::exists(dir_.Path() / "install.journal"));
+    EXPECT_FALSE(fs::exists(dir_.Path() / "install.journal.done"));
+    EXPECT_EQ(seen.versionText, L"1.1");
+    EXPECT_EQ(CountOf(Log(), "failure"), 0) << Log();
 }
 
 // Byte progress reaches the bar as a whole percentage; an event with no
