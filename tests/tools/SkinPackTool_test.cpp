@@ -38,13 +38,13 @@ TEST(SkinPackTool, ExitCodesFollowTheFailingSide) {
         int exitCode;
     };
     const Case cases[] = {
-        {"", 1},
-        {Quote(dir / "skin"), 1},
-        {Quote(dir / "skin") + " " + Quote(dir / "a.dat") + " extra", 1},
-        {"'' " + Quote(dir / "a.dat"), 1},
+        {"", 2},
+        {Quote(dir / "skin"), 2},
+        {Quote(dir / "skin") + " " + Quote(dir / "a.dat") + " extra", 2},
+        {"'' " + Quote(dir / "a.dat"), 2},
         {"--help", 0},
-        {Quote(dir / "missing") + " " + Quote(dir / "a.dat"), 2},
-        {Quote(dir / "skin") + " " + Quote(dir / "no-folder" / "a.dat"), 3},
+        {Quote(dir / "missing") + " " + Quote(dir / "a.dat"), 1},
+        {Quote(dir / "skin") + " " + Quote(dir / "no-folder" / "a.dat"), 1},
     };
     for (const Case& c : cases) EXPECT_EQ(RunTool(c.args), c.exitCode) << c.args;
     EXPECT_FALSE(std::filesystem::exists(dir / "a.dat"));

@@ -52,6 +52,26 @@ INSTANTIATE_TEST_SUITE_P(Rows, UpdateSiteCommand, ::testing::ValuesIn(kCases), [
     return name;
 });
 
+// A second site on a port the first listens on is refused with the reason,
+// instead of taking turns answering from another folder.
+TEST(UpdateSitePort, ASecondSiteOnTheSamePortIsRefused) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "root/a.txt", "served");
+    testsupport::WriteFileBytes(dir / "other/a.txt", "other");
+    const std::string script =
+        "port=${UPDATESITE_URL#http://127.0.0.1:}; port=${port%/}; "
+        "\"$0\" --root other --port $port -- true 2>second.err; echo $? >second.rc; "
+        "for i in 1 2 3 4; do curl -s \"${UPDATESITE_URL}a.txt\" >>out.txt; done";
+    const std::string command = "cd '" + dir.Path().string() + "' && '" UPDATESITE_TOOL "' --root root -- sh -c '" +
+                                script + "' '" UPDATESITE_TOOL "' >site.out 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << testsupport::ReadFileBytes(dir / "site.out");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "second.rc"), "1\n");
+    EXPECT_NE(testsupport::ReadFileBytes(dir / "second.err").find("another program is listening"), std::string::npos)
+        << testsupport::ReadFileBytes(dir / "second.err");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "out.txt"), "servedservedservedserved");
+}
+
 }  // namespace
 
 #endif

@@ -108,6 +108,26 @@ protected:
     }
 };
 
+// The same two trees give the same package byte for byte, whenever their
+// files were written: a re-packaged stage keeps its SHA-256.
+TEST_F(UpdateToolPackage, TheSameTreesGiveTheSameBytes) {
+    MakeOld();
+    MakeNew();
+    ASSERT_EQ(Tool("package old new first.upd").exitCode, 0);
+    ASSERT_EQ(Tool("package --tre old new first.tre").exitCode, 0);
+    // Copies of the trees, every file and folder an hour older.
+    for (const char* tree : {"old", "new"}) {
+        fs::copy(dir / tree, dir / (std::string("copy-") + tree), fs::copy_options::recursive);
+        for (const auto& e : fs::recursive_directory_iterator(dir / (std::string("copy-") + tree))) {
+            fs::last_write_time(e.path(), fs::last_write_time(e.path()) - std::chrono::hours(1));
+        }
+    }
+    ASSERT_EQ(Tool("package copy-old copy-new second.upd").exitCode, 0);
+    ASSERT_EQ(Tool("package --tre copy-old copy-new second.tre").exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "second.upd"), ReadFileBytes(dir / "first.upd"));
+    EXPECT_EQ(ReadFileBytes(dir / "second.tre"), ReadFileBytes(dir / "first.tre"));
+}
+
 TEST_F(UpdateToolPackage, InstallingThePackageTurnsTheOldTreeIntoTheNew) {
     MakeOld();
     MakeNew();

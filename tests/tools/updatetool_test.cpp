@@ -86,7 +86,6 @@ TEST_F(UpdateToolKeygen, ExitCodes) {
         int exitCode;
     };
     const Case cases[] = {
-        {"", 2},
         {"--help", 0},
         {"frobnicate", 2},
         {"keygen --help", 0},
@@ -112,6 +111,13 @@ TEST_F(UpdateToolKeygen, ExitCodes) {
         {"verify --help", 0},
         {"verify http://127.0.0.1:9/v.xml", 2},
         {"verify --key update.pub", 2},
+        {"publish site --key k --players-at ,1", 2},
+        {"publish site --key k --remove-stage data", 2},
+        {"list", 2},
+        {"list --key", 2},
+        {"list missing-site", 1},
+        {"prune", 2},
+        {"prune missing-site", 1},
     };
     for (const Case& c : cases) {
         const auto run = Tool(c.args);
@@ -123,7 +129,8 @@ TEST_F(UpdateToolKeygen, ExitCodes) {
         if (c.exitCode == 2) {
             // The pointer names the command's own help when there is a command.
             const std::string word = c.args.substr(0, c.args.find(' '));
-            const bool command = word == "keygen" || word == "package" || word == "publish" || word == "verify";
+            const bool command = word == "keygen" || word == "package" || word == "publish" || word == "verify" ||
+                                 word == "list" || word == "prune";
             EXPECT_TRUE(run.err.ends_with("; see updatetool " + (command ? word + " " : "") + "--help\n"))
                 << c.args << "\n" << run.err;
         }

@@ -44,10 +44,10 @@ Commands:
 
 Exit codes:
   0  success; for verify, every record lies inside the data file
-  1  verify found records outside the data file
+  1  the command failed: verify found records outside the data file, a
+     file is missing, unreadable or malformed, the patch was refused, or a
+     write failed (the reason is printed)
   2  usage error
-  3  the command failed: a file is missing, unreadable or malformed, the
-     patch was refused, or a write failed
 )";
 
 int Help() {
@@ -55,13 +55,9 @@ int Help() {
     return kExitOk;
 }
 
+// One line, like every other error, so a script's log shows it whole.
 int UsageError(const std::string& problem) {
-    std::fprintf(stderr,
-                 "packtool: %s\n"
-                 "usage: packtool make|index-only OLD NEW PATCH | apply PATCH.i GAME.i | "
-                 "dump [--patch] INDEX | verify PACK.dat | create [--index-only] OUT BLOB...\n"
-                 "run 'packtool help' for details and exit codes\n",
-                 problem.c_str());
+    std::fprintf(stderr, "packtool: %s; see 'packtool help' for the commands and exit codes\n", problem.c_str());
     return kExitUsage;
 }
 
@@ -127,7 +123,10 @@ void PrintError(const std::wstring& text) { std::fprintf(stderr, "packtool: %s\n
 std::string Narrow(const std::wstring& text) { return platform::ToUtf8(text); }
 
 int RunPackTool(const std::vector<std::string>& args) {
-    if (args.empty()) return UsageError("no command given");
+    if (args.empty()) {
+        std::fputs(kUsage, stdout);
+        return kExitUsage;
+    }
     const std::string& command = args[0];
     std::vector<std::wstring> rest;
     for (std::size_t i = 1; i < args.size(); ++i) rest.push_back(platform::ToWide(args[i]));

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-// Exit codes, documented in the usage text.
+// Exit codes, the same for every operator tool and documented in the usage
+// text: a verify that finds records outside the data file fails like any
+// other command that cannot do its work.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitVerifyFailed = 1;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitVerifyFailed = kExitFailed;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFailed = 3;
 
 // Runs one command line (without the program name); returns the exit code.
 int RunPackTool(const std::vector<std::string>& args);

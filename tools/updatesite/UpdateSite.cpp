@@ -1,6 +1,13 @@
 #include "tools/updatesite/UpdateSite.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <atomic>
 #include <chrono>
@@ -31,6 +38,25 @@ fs::path FileFor(const fs::path& root, const std::string& urlPath) {
     std::error_code error;
     if (!fs::is_regular_file(fs::symlink_status(file, error))) return {};
     return file;
+}
+
+// Why binding 127.0.0.1:`port` fails, found by trying it the same way: the
+// server library reports only that it failed.
+std::string BindFailure(int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (sock < 0) return std::strerror(errno);
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string why = "the server could not listen";
+    if (::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        why = errno == EADDRINUSE ? "another program is listening on this port" : std::strerror(errno);
+    }
+    ::close(sock);
+    return why;
 }
 
 }  // namespace
@@ -120,6 +146,13 @@ bool UpdateSite::Start(std::string& failure) {
         std::fflush(raw->log);
     });
 
+    // Without SO_REUSEPORT (the server library sets it by default) a port
+    // another program listens on cannot be bound: two sites on one port
+    // would otherwise take turns answering, each from its own folder.
+    server->http.set_socket_options([](int sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (options_.port == 0) {
         port_ = server->http.bind_to_any_port("127.0.0.1");
     } else if (server->http.bind_to_port("127.0.0.1", options_.port)) {
@@ -128,7 +161,7 @@ bool UpdateSite::Start(std::string& failure) {
         port_ = -1;
     }
     if (port_ <= 0) {
-        failure = "cannot bind 127.0.0.1:" + std::to_string(options_.port);
+        failure = "cannot bind 127.0.0.1:" + std::to_string(options_.port) + ": " + BindFailure(options_.port);
         if (server->log) std::fclose(server->log);
         return false;
     }

@@ -7,7 +7,8 @@
 //              [--port-file FILE] [--until-pid PID] [-- COMMAND [ARG...]]
 //
 // Exit codes: 0 after a clean stop (with a command: the command's exit
-// code), 1 when serving could not start, 2 usage.
+// code), 1 when serving could not start (a port another program listens on
+// included), 2 usage.
 
 #include "tools/updatesite/ChildSession.h"
 #include "tools/updatesite/UpdateSite.h"
@@ -36,7 +37,9 @@ void Usage(std::FILE* to) {
                "until Ctrl+C, SIGTERM or the end of process PID. Given a COMMAND, runs it with\n"
                "UPDATESITE_URL=http://127.0.0.1:<port>/ in its environment and serves until it\n"
                "and every process it leaves behind have ended; Ctrl+C and SIGTERM reach them\n"
-               "(a second one kills them), and the exit code is the command's.\n",
+               "(a second one kills them), and the exit code is the command's.\n"
+               "Refuses a port another program is listening on.\n"
+               "Exit codes: 0 stopped, 1 serving could not start, 2 usage error.\n",
                to);
 }
 
@@ -92,7 +95,7 @@ int main(int argc, char** argv) {
         }
     }
     if (options.root.empty()) {
-        Usage(stderr);
+        Usage(argc == 1 ? stdout : stderr);
         return 2;
     }
 

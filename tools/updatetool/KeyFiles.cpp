@@ -48,6 +48,12 @@ bool LoadSigningKey(const fs::path& path, SigningKey& key, std::string& failure)
     return true;
 }
 
+std::string KeyFingerprint(const PublicKey& key) {
+    Sha256Digest digest{};
+    crypto_hash_sha256(digest.data(), key.data(), key.size());
+    return HexOf(digest).substr(0, 16);
+}
+
 std::string SecretKeyText(const SigningKey& key) {
     return std::string(kSecretKeyLabel) + "\n" + EncodeBase64(key.secret.data(), key.secret.size()) + "\n";
 }

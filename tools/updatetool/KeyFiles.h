@@ -21,5 +21,10 @@ struct SigningKey {
 // Warns on standard error when others may read the file.
 bool LoadSigningKey(const std::filesystem::path& path, SigningKey& key, std::string& failure);
 
+// The first 16 hexadecimal digits of the SHA-256 of the 32-byte public key:
+// short enough to compare by eye, so an update.pub of another key is told
+// apart from a manifest changed after signing.
+std::string KeyFingerprint(const PublicKey& key);
+
 // The exact text of the secret key file.
 std::string SecretKeyText(const SigningKey& key);

@@ -16,7 +16,8 @@ namespace {
 
 constexpr const char* kUsage = R"(Usage: updatetool keygen [--secret FILE] [--public FILE] [--force]
 
-Makes a new Ed25519 key pair for signing update manifests.
+Makes a new Ed25519 key pair for signing update manifests and prints the
+key's fingerprint (publish, verify and list print it too).
   --secret FILE  the secret key file (default update.key), created with
                  mode 0600. Keep it off the update server and out of the
                  game; whoever holds it can publish updates to every player.
@@ -75,7 +76,8 @@ int RunKeygen(const std::vector<std::string>& args) {
         if (!force) fs::remove(secretPath, ec);
         return Fail(failure);
     }
-    std::printf("secret key: %s (mode 0600)\npublic key: %s\n%s", PathText(secretPath).c_str(),
-                PathText(publicPath).c_str(), PublicKeyText(key.publicKey).c_str());
+    std::printf("secret key: %s (mode 0600)\npublic key: %s\n%sfingerprint: %s\n", PathText(secretPath).c_str(),
+                PathText(publicPath).c_str(), PublicKeyText(key.publicKey).c_str(),
+                KeyFingerprint(key.publicKey).c_str());
     return kExitOk;
 }

@@ -34,12 +34,33 @@ package it lists is checked against its size and hash first.
   --expires TIME       the manifest expires at TIME (YYYY-MM-DDTHH:MM:SSZ)
   --manifest NAME      the manifest's file name (default
                        version_newStyle.xml); the signature is NAME.sig
+  --remove-stage KIND FROM
+                       drops the published stage of KIND from FROM
+                       (repeatable)
+  --players-at DATA[,LAUNCHER]
+                       versions players have (repeatable): each must find
+                       a path to the newest versions
+  --force              publish even when players would find no path
+  --dry-run            print what would be published and the checks;
+                       write nothing
 
-Players accept a manifest only until it expires: publish again (even with
-no new stage) before then. Upload the package folders first, then NAME.sig
-and NAME; then run 'updatetool verify'.
+Before signing, publish plans as the launcher does from every version a
+stage starts at or leads to, the newest versions of the manifest there, and
+every --players-at version, for data and launcher alike. A version without
+a path, a stage from a version to itself or stages that loop refuse the
+publish (one line each) unless --force. A stage given again with the same
+packages is kept as published ("unchanged"), not copied again.
 
-Exit codes: 0 published, 1 refused or failed (reason printed), 2 usage error.
+The new serial's folder, NAME.sig and NAME are built in a folder beside
+SITE and moved in at the end, packages first: a refused or failed publish
+leaves SITE as it was. SITE is made when it is missing. Players accept a
+manifest only until it expires: publish again (even with no new stage)
+before then. To serve from another machine, publish into a local copy and
+upload the package folders first, then NAME.sig and NAME; then run
+'updatetool verify'.
+
+Exit codes: 0 published (or, with --dry-run, would be), 1 refused or
+failed (reason printed), 2 usage error.
 )";
 
 bool IsMirrorUrl(const std::string& url) {
@@ -78,8 +99,18 @@ int ParseArgs(const std::vector<std::string>& args, PublishOptions& options) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--stage") {
             if (const int rc = ParseStage(args, i, options); rc != kExitOk) return rc;
+        } else if (a == "--remove-stage") {
+            if (i + 2 >= args.size()) return UsageError("publish", "--remove-stage needs KIND and FROM");
+            const std::string& kind = args[i + 1];
+            if (kind != "data" && kind != "launcher") return UsageError("publish", "a stage's KIND is data or launcher");
+            options.removeStages.emplace_back(kind == "launcher", args[i + 2]);
+            i += 2;
         } else if (a == "--no-mirrors") {
             options.mirrors = std::vector<std::string>{};
+        } else if (a == "--force") {
+            options.force = true;
+        } else if (a == "--dry-run") {
+            options.dryRun = true;
         } else if (!IsOption(a)) {
             positional.push_back(a);
         } else if (!hasValue) {
@@ -94,6 +125,15 @@ int ParseArgs(const std::vector<std::string>& args, PublishOptions& options) {
             } else if (a == "--latest-launcher") {
                 if (!IsPublishableVersion(v)) return UsageError("publish", "bad version '" + v + "'");
                 options.latestLauncher = v;
+            } else if (a == "--players-at") {
+                const std::size_t comma = v.find(',');
+                const std::string data = v.substr(0, comma);
+                const std::string launcher = comma == std::string::npos ? "" : v.substr(comma + 1);
+                if (!IsPublishableVersion(data) || (comma != std::string::npos && !IsPublishableVersion(launcher))) {
+                    return UsageError("publish", "--players-at takes DATA or DATA,LAUNCHER versions");
+                }
+                options.playersAt.data.push_back(data);
+                if (!launcher.empty()) options.playersAt.launcher.push_back(launcher);
             } else if (a == "--mirror") {
                 if (!IsMirrorUrl(v)) return UsageError("publish", "a mirror is an http:// or https:// URL ending in /");
                 if (!options.mirrors) options.mirrors = std::vector<std::string>{};
@@ -135,18 +175,36 @@ int RunPublish(const std::vector<std::string>& args) {
     if (const int rc = ParseArgs(args, options); rc != kExitOk) return rc;
     PublishResult result;
     std::string failure;
-    if (!Publish(options, std::time(nullptr), result, failure)) return Fail(failure);
+    const bool published = Publish(options, std::time(nullptr), result, failure);
+    // A refusal names each problem on its own line of standard error; a
+    // forced publish or a dry run reports them with the rest.
+    const bool stranding = !result.paths.problems.empty();
+    for (const std::string& problem : result.paths.problems) {
+        if (!published) {
+            std::fprintf(stderr, "updatetool: %s\n", problem.c_str());
+        } else {
+            std::printf("%s: %s\n", options.force ? "warning" : "problem", problem.c_str());
+        }
+    }
+    if (!published) return Fail(failure);
     for (const std::string& note : result.notes) std::printf("note: %s\n", note.c_str());
+    for (const std::string& stage : result.unchanged) std::printf("unchanged: %s (kept as published)\n", stage.c_str());
     const PublishedManifest& m = result.manifest;
-    std::printf("%s: serial %llu, expires %s, latest data %s, launcher %s, %zu stages, %zu mirrors\n",
-                (options.site / options.manifestName).string().c_str(), static_cast<unsigned long long>(m.serial),
-                ManifestTimeText(m.expires).c_str(), m.latestData.c_str(), m.latestLauncher.c_str(), m.stages.size(),
-                m.mirrors.size());
+    std::printf("%s%s: serial %llu, expires %s, latest data %s, launcher %s, %zu stages, %zu mirrors\n",
+                options.dryRun ? "would publish " : "", (options.site / options.manifestName).string().c_str(),
+                static_cast<unsigned long long>(m.serial), ManifestTimeText(m.expires).c_str(), m.latestData.c_str(),
+                m.latestLauncher.c_str(), m.stages.size(), m.mirrors.size());
     for (const PublishedStage& stage : m.stages) {
         std::printf("  %s %s -> %s\n", stage.isLauncher ? "launcher" : "data", stage.from.c_str(), stage.to.c_str());
         for (const PublishedPackage& p : stage.packages) {
             std::printf("    %s %llu bytes\n", p.name.c_str(), static_cast<unsigned long long>(p.size));
         }
+    }
+    std::printf("%s with key %s\n", options.dryRun ? "would be signed" : "signed", result.keyFingerprint.c_str());
+    if (options.dryRun) {
+        for (const StartingPath& path : result.paths.paths) std::printf("%s\n", PathLine(path).c_str());
+        std::printf("dry run: nothing written%s\n", stranding ? "; publishing needs --force" : "");
+        if (stranding && !options.force) return kExitFailed;
     }
     return kExitOk;
 }

@@ -9,6 +9,7 @@
 
 #include "tools/updatetool/KeyFiles.h"
 #include "tools/updatetool/PackageBuilder.h"
+#include "tools/updatetool/PublishStaging.h"
 #include "tools/updatetool/SiteManifest.h"
 #include "tools/updatetool/ToolFiles.h"
 
@@ -22,10 +23,17 @@ struct Run {
     const PublishOptions& options;
     PublishResult& result;
     std::string& failure;
+    fs::path staging;  // empty in a dry run
     bool Refuse(const std::string& text) {
         failure = text;
         return false;
     }
+};
+
+// The secret key leaves memory on every way out.
+struct KeyWipe {
+    SigningKey& key;
+    ~KeyWipe() { sodium_memzero(key.secret.data(), key.secret.size()); }
 };
 
 std::string KindName(bool isLauncher) { return isLauncher ? "launcher" : "data"; }
@@ -69,11 +77,33 @@ bool CheckArchive(Run& r, const fs::path& file, bool isLauncher) {
     return true;
 }
 
-bool AddStage(Run& r, const StageRequest& request, std::uint64_t serial, PublishedStage& stage) {
+// The same packages, byte for byte, as the stage already published from
+// the same version to the same version.
+bool SameStage(const PublishedStage& published, const PublishedStage& stage) {
+    if (published.to != stage.to || published.packages.size() != stage.packages.size()) return false;
+    for (std::size_t i = 0; i < stage.packages.size(); ++i) {
+        const PublishedPackage& a = published.packages[i];
+        const PublishedPackage& b = stage.packages[i];
+        if (a.size != b.size || a.sha256 != b.sha256) return false;
+    }
+    return true;
+}
+
+const PublishedStage* Published(const PublishedManifest& m, const StageRequest& request) {
+    for (const PublishedStage& s : m.stages) {
+        if (s.isLauncher == request.isLauncher && s.from == request.from) return &s;
+    }
+    return nullptr;
+}
+
+// Copies the stage's packages into the staging folder (a dry run only
+// hashes them). A stage whose packages are those already published keeps
+// its published names: nothing is copied again.
+bool AddStage(Run& r, const StageRequest& request, const PublishedManifest& m, PublishedStage& stage) {
     stage.isLauncher = request.isLauncher;
     stage.from = request.from;
     stage.to = request.to;
-    const std::string folder = std::to_string(serial) + "/" + KindName(request.isLauncher) + "-" +
+    const std::string folder = std::to_string(m.serial) + "/" + KindName(request.isLauncher) + "-" +
                                (request.from == "*" ? std::string("any") : request.from) + "-" + request.to;
     for (std::size_t i = 0; i < request.packages.size(); ++i) {
         const fs::path& source = request.packages[i];
@@ -83,15 +113,25 @@ bool AddStage(Run& r, const StageRequest& request, std::uint64_t serial, Publish
         if (!CheckArchive(r, source, request.isLauncher)) return false;
         PublishedPackage package;
         package.name = folder + "/" + std::to_string(i + 1) + "." + ext;
-        const fs::path target = r.options.site / package.name;
-        std::error_code ec;
-        fs::create_directories(target.parent_path(), ec);
-        if (ec) return r.Refuse("cannot make the folder " + target.parent_path().string() + ": " + ec.message());
-        if (!CopyFileReplacing(source, target, r.failure)) return false;
+        fs::path hashed = source;
+        if (!r.staging.empty()) {
+            hashed = r.staging / package.name;
+            std::error_code ec;
+            fs::create_directories(hashed.parent_path(), ec);
+            if (ec) return r.Refuse("cannot make the folder " + hashed.parent_path().string() + ": " + ec.message());
+            if (!CopyFileReplacing(source, hashed, r.failure)) return false;
+        }
         // Hash the copy: the manifest vouches for what will be served.
-        if (!HashFile(target, package.sha256, package.size, r.failure)) return false;
+        if (!HashFile(hashed, package.sha256, package.size, r.failure)) return false;
         if (package.size == 0) return r.Refuse(source.string() + " is empty");
         stage.packages.push_back(package);
+    }
+    const PublishedStage* published = Published(m, request);
+    if (published && SameStage(*published, stage)) {
+        stage = *published;
+        r.result.unchanged.push_back(KindName(request.isLauncher) + " " + request.from + " -> " + request.to);
+        std::error_code ec;
+        if (!r.staging.empty()) fs::remove_all(r.staging / folder, ec);
     }
     return true;
 }
@@ -142,7 +182,7 @@ bool Sign(Run& r, const SigningKey& key, const std::string& xml) {
     unsigned char signature[crypto_sign_BYTES];
     crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(xml.data()), xml.size(),
                          key.secret.data());
-    const fs::path manifest = r.options.site / r.options.manifestName;
+    const fs::path manifest = r.staging / r.options.manifestName;
     const fs::path sig = manifest.string() + ".sig";
     const std::string sigText = EncodeBase64(signature, sizeof signature) + "\n";
     return WriteFileReplacing(sig, sigText, 0644, r.failure) &&
@@ -163,31 +203,56 @@ bool IsPublishableVersion(const std::string& version) {
 
 bool Publish(const PublishOptions& options, std::time_t now, PublishResult& result, std::string& failure) {
     result = PublishResult{};
-    Run r{options, result, failure};
+    Run r{options, result, failure, {}};
     SigningKey key;
+    const KeyWipe wipe{key};
     if (!LoadSigningKey(options.keyFile, key, failure)) return false;
+    result.keyFingerprint = KeyFingerprint(key.publicKey);
     std::error_code ec;
-    if (!fs::is_directory(options.site, ec)) return r.Refuse(options.site.string() + " is not a folder");
+    const bool siteThere = fs::exists(options.site, ec);
+    if (siteThere && !fs::is_directory(options.site, ec)) return r.Refuse(options.site.string() + " is not a folder");
 
     PublishedManifest& m = result.manifest;
     const fs::path manifestPath = options.site / options.manifestName;
-    result.replacedManifest = fs::exists(manifestPath, ec);
+    result.replacedManifest = siteThere && fs::exists(manifestPath, ec);
+    PlayerVersions players = options.playersAt;
     if (result.replacedManifest) {
         if (!ReadSiteManifest(manifestPath, key.publicKey, m, failure)) return false;
         if (!CheckListedPackages(r, m)) return false;
         if (m.serial == std::numeric_limits<std::uint64_t>::max()) return r.Refuse("the serial cannot rise further");
         ++m.serial;
+        // Players may have the newest versions the manifest there names.
+        players.data.push_back(m.latestData);
+        players.launcher.push_back(m.latestLauncher);
+        for (const PublishedStage& s : m.stages) {
+            for (const PublishedPackage& p : s.packages) {
+                if (p.name.starts_with(std::to_string(m.serial) + "/")) {
+                    return r.Refuse("the manifest there already names " + p.name + ", in the next serial's folder");
+                }
+            }
+        }
     } else {
         m.serial = 1;
     }
 
+    PublishStaging staging(options.site);
+    if (!options.dryRun) {
+        if (!staging.Create(failure)) return false;
+        r.staging = staging.Path();
+    }
+    for (const auto& [isLauncher, from] : options.removeStages) {
+        const auto before = m.stages.size();
+        std::erase_if(m.stages, [&](const PublishedStage& s) { return s.isLauncher == isLauncher && s.from == from; });
+        if (m.stages.size() == before) return r.Refuse("no " + KindName(isLauncher) + " stage from " + from + " is published");
+    }
     std::set<std::pair<bool, std::string>> given;
+    const PublishedManifest there = m;
     for (const StageRequest& request : options.stages) {
         if (!given.insert({request.isLauncher, request.from}).second) {
             return r.Refuse("two " + KindName(request.isLauncher) + " stages from " + request.from);
         }
         PublishedStage stage;
-        if (!AddStage(r, request, m.serial, stage)) return false;
+        if (!AddStage(r, request, there, stage)) return false;
         MergeStage(m, std::move(stage));
     }
     if (!SetLatest(r, m)) return false;
@@ -197,10 +262,21 @@ bool Publish(const PublishOptions& options, std::time_t now, PublishResult& resu
 
     const std::string xml = ManifestXml(m);
     std::string reason;
-    if (!CheckPublishedManifest(xml, now, result.notes, reason)) {
+    if (!CheckPublishedManifest(xml, now, reason)) {
         return r.Refuse("the new manifest would be refused by the launcher: " + reason);
     }
-    const bool signedOk = Sign(r, key, xml);
-    sodium_memzero(key.secret.data(), key.secret.size());
-    return signedOk;
+    result.paths = CheckPaths(m, players);
+    if (!result.paths.problems.empty() && !options.force && !options.dryRun) {
+        const std::size_t n = result.paths.problems.size();
+        return r.Refuse(std::to_string(n) + (n == 1 ? " problem strands" : " problems strand") +
+                        " players; nothing published (--force publishes anyway)");
+    }
+    if (options.dryRun) return true;
+    if (!Sign(r, key, xml)) return false;
+    // A site folder that is not there yet is made last, so a refused
+    // publish leaves nothing behind.
+    if (!siteThere && !fs::create_directories(options.site, ec) && ec) {
+        return r.Refuse("cannot make the folder " + options.site.string() + ": " + ec.message());
+    }
+    return staging.MoveIn(std::to_string(m.serial), options.manifestName, result.notes, failure);
 }

@@ -5,7 +5,6 @@
 #include "liveupdate/ManifestCheck.h"
 #include "liveupdate/ManifestReader.h"
 #include "liveupdate/UpdateFiles.h"
-#include "liveupdate/UpdatePlan.h"
 
 namespace fs = std::filesystem;
 
@@ -29,26 +28,30 @@ bool ReadSiteManifest(const fs::path& path, const PublicKey& key, PublishedManif
     return true;
 }
 
-bool CheckPublishedManifest(const std::string& xml, std::time_t now, std::vector<std::string>& notes,
-                            std::string& reason) {
+bool CheckPublishedManifest(const std::string& xml, std::time_t now, std::string& reason) {
     PublishedManifest m;
     if (!ReadManifestText(xml, m, reason)) return false;
     if (m.expires <= now) {
         reason = "it has expired";
         return false;
     }
-    std::set<std::pair<bool, std::string>> starts;
-    for (const PublishedStage& s : m.stages) {
-        if (s.from != "*") starts.insert({s.isLauncher, s.from});
+    return true;
+}
+
+std::vector<std::string> UnnamedSerialFolders(const fs::path& site, const PublishedManifest& manifest) {
+    std::set<std::string> named;
+    for (const PublishedStage& s : manifest.stages) {
+        for (const PublishedPackage& p : s.packages) named.insert(p.name.substr(0, p.name.find('/')));
     }
-    for (const auto& [isLauncher, version] : starts) {
-        std::string text;
-        const bool ok = isLauncher ? DescribePlan(m, m.latestData, version, text)
-                                   : DescribePlan(m, version, m.latestLauncher, text);
-        if (!ok) {
-            notes.push_back(std::string("players on ") + (isLauncher ? "launcher " : "data ") + version +
-                            " find no path: " + text);
+    std::set<std::string> unnamed;
+    std::error_code ec;
+    for (fs::directory_iterator it(site, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+        std::error_code typeError;
+        if (digits && it->is_directory(typeError) && !it->is_symlink(typeError) && !named.count(name)) {
+            unnamed.insert(name);
         }
     }
-    return true;
+    return {unnamed.begin(), unnamed.end()};
 }

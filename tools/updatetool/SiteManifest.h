@@ -18,8 +18,10 @@
 bool ReadSiteManifest(const std::filesystem::path& path, const PublicKey& key, PublishedManifest& manifest,
                       std::string& failure);
 
-// Parses `xml` as the launcher would at time `now`. Adds a note for every
-// installed version named in a stage from which the launcher would find no
-// path to the newest versions.
-bool CheckPublishedManifest(const std::string& xml, std::time_t now, std::vector<std::string>& notes,
-                            std::string& reason);
+// Parses `xml` as the launcher would at time `now` (the paths players find
+// are PathCheck.h's).
+bool CheckPublishedManifest(const std::string& xml, std::time_t now, std::string& reason);
+
+// The serial folders in `site` (names of digits only) that no package of
+// `manifest` lies in, sorted: left by earlier publishes, or an interrupted one.
+std::vector<std::string> UnnamedSerialFolders(const std::filesystem::path& site, const PublishedManifest& manifest);

@@ -15,6 +15,8 @@ Commands:
   package    builds an update package (.upd or .tre) from an old and a new tree
   publish    adds packages to a serving folder with a new signed manifest
   verify     fetches a served manifest and every package and checks them all
+  list       prints what a site (folder or manifest URL) serves
+  prune      removes a site's serial folders the manifest no longer names
 
 Run 'updatetool <command> --help' for each command's arguments.
 
@@ -46,10 +48,10 @@ int PrintUsage(const char* text) {
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 int RunUpdateTool(const std::vector<std::string>& args) {
-    // A usage error is one line, like every other error, so a script's log
-    // shows it whole; the usage text itself is on --help.
+    // Started without arguments, the tool shows what it does, as every
+    // operator tool does; it is still a usage error for a script.
     if (args.empty()) {
-        std::fputs("updatetool: no command given; see updatetool --help\n", stderr);
+        PrintUsage(kUsage);
         return kExitUsage;
     }
     if (IsHelp(args[0]) || args[0] == "help") return PrintUsage(kUsage);
@@ -59,6 +61,8 @@ int RunUpdateTool(const std::vector<std::string>& args) {
     if (args[0] == "package") return RunPackage(rest);
     if (args[0] == "publish") return RunPublish(rest);
     if (args[0] == "verify") return RunVerify(rest);
+    if (args[0] == "list") return RunList(rest);
+    if (args[0] == "prune") return RunPrune(rest);
     std::fprintf(stderr, "updatetool: unknown command '%s'; see updatetool --help\n", args[0].c_str());
     return kExitUsage;
 }

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <set>
 #include <system_error>
 
 #include "liveupdate/CancelToken.h"
@@ -14,33 +13,14 @@
 #include "liveupdate/PackageFetcher.h"
 #include "liveupdate/UpdateLog.h"
 #include "liveupdate/UpdatePlan.h"
+#include "tools/updatetool/KeyFiles.h"
+#include "tools/updatetool/PathCheck.h"
+#include "tools/updatetool/ScratchFolder.h"
 #include "tools/updatetool/UpdateTool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A private folder under the system's temp folder for the packages while
-// they are checked (and the fetcher's log), removed with its contents.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::error_code error;
-        std::string pattern = (fs::temp_directory_path(error) / "updatetool-verify-XXXXXX").string();
-        if (!error && ::mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        if (!path_.empty()) fs::remove_all(path_, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // Verify reports what each server does on its first try: a retry would
 // hide a flaky mirror and fetch a wrong package twice.
@@ -55,13 +35,17 @@ constexpr const char* kUsage = R"(Usage: updatetool verify MANIFEST-URL --key up
 Fetches the manifest at MANIFEST-URL and its signature (MANIFEST-URL.sig),
 and checks them as the launcher does: the signature against the public key
 the game ships, every rule of the manifest, its expiry, and that the
-launcher finds a path from each version a stage starts at to the newest
-versions. Then fetches every package from the manifest's folder and from
+launcher finds a path from each version a stage starts at or leads to,
+to the newest versions (the checks publish makes before it signs). Then fetches every package from the manifest's folder and from
 every mirror, and checks its size and SHA-256. Prints what it found.
 
-  --key FILE             the update.pub the game ships (required)
-  --data-version V       check the path from installed data version V
-                         (repeatable; default: every stage's FROM version)
+  --key FILE             the update.pub the game ships (required); its
+                         fingerprint is printed, to tell a wrong key from
+                         a changed manifest
+  --players-at DATA[,LAUNCHER]
+                         also check the paths from versions players have
+                         (repeatable)
+  --data-version V       the same for data version V alone (repeatable)
   --launcher-version V   likewise for the launcher
   --min-serial N         fail when the served serial is below N (a stale
                          cache still serving an older manifest)
@@ -74,8 +58,7 @@ Run it after every upload. Exit codes: 0 everything holds, 1 a check failed,
 struct VerifyOptions {
     std::string url;
     std::string keyFile;
-    std::vector<std::string> dataVersions;
-    std::vector<std::string> launcherVersions;
+    PlayerVersions players;
     std::uint64_t minSerial = 0;
     bool packages = true;
 };
@@ -93,9 +76,15 @@ int ParseArgs(const std::vector<std::string>& args, VerifyOptions& o) {
         } else if (a == "--key") {
             o.keyFile = args[++i];
         } else if (a == "--data-version") {
-            o.dataVersions.push_back(args[++i]);
+            o.players.data.push_back(args[++i]);
         } else if (a == "--launcher-version") {
-            o.launcherVersions.push_back(args[++i]);
+            o.players.launcher.push_back(args[++i]);
+        } else if (a == "--players-at") {
+            const std::string& v = args[++i];
+            const std::size_t comma = v.find(',');
+            if (v.empty() || comma == 0) return UsageError("verify", "--players-at takes DATA or DATA,LAUNCHER versions");
+            o.players.data.push_back(v.substr(0, comma));
+            if (comma != std::string::npos) o.players.launcher.push_back(v.substr(comma + 1));
         } else if (a == "--min-serial") {
             const std::string& v = args[++i];
             char* end = nullptr;
@@ -113,30 +102,16 @@ int ParseArgs(const std::vector<std::string>& args, VerifyOptions& o) {
     return kExitOk;
 }
 
-// Every version a stage of `kind` starts at, the newest one too.
-std::vector<std::string> StartVersions(const PublishedManifest& m, bool isLauncher) {
-    std::set<std::string> versions{isLauncher ? m.latestLauncher : m.latestData};
-    for (const PublishedStage& s : m.stages) {
-        if (s.isLauncher == isLauncher && s.from != "*") versions.insert(s.from);
-    }
-    return {versions.begin(), versions.end()};
-}
-
 int CheckPlans(const VerifyOptions& o, const PublishedManifest& m) {
-    int failures = 0;
-    const auto data = o.dataVersions.empty() ? StartVersions(m, false) : o.dataVersions;
-    const auto launcher = o.launcherVersions.empty() ? StartVersions(m, true) : o.launcherVersions;
-    for (int kind = 0; kind < 2; ++kind) {
-        for (const std::string& version : kind == 0 ? data : launcher) {
-            std::string text;
-            const bool ok = kind == 0 ? DescribePlan(m, version, m.latestLauncher, text)
-                                      : DescribePlan(m, m.latestData, version, text);
-            std::printf("%s path from %s %s: %s\n", ok ? "ok    " : "FAILED", kind == 0 ? "data" : "launcher",
-                        version.c_str(), text.c_str());
-            failures += ok ? 0 : 1;
-        }
+    const PathReport report = CheckPaths(m, o.players);
+    for (const StartingPath& path : report.paths) {
+        std::printf("%s path %s\n", path.ok ? "ok    " : "FAILED", PathLine(path).c_str());
     }
-    return failures;
+    for (const std::string& problem : report.problems) {
+        // The paths' problems are printed above; a stage to itself is not.
+        if (!problem.starts_with("players on ")) std::printf("FAILED %s\n", problem.c_str());
+    }
+    return static_cast<int>(report.problems.size());
 }
 
 int CheckPackages(PackageFetcher& fetcher, const fs::path& scratch, const std::string& url,
@@ -190,10 +165,13 @@ int Verify(const VerifyOptions& o) {
     std::printf("manifest %s: %zu bytes\n", o.url.c_str(), manifestBytes.size());
     PublishedManifest m;
     const std::time_t now = std::time(nullptr);
-    if (!CheckServedManifest(manifestBytes, sigText, key, now, m, failure)) return Fail("refused: " + failure);
+    const std::string fingerprint = KeyFingerprint(key);
+    if (!CheckServedManifest(manifestBytes, sigText, key, now, m, failure)) {
+        return Fail("refused: " + failure + " (the key given is " + fingerprint + ")");
+    }
     const long long days = (static_cast<long long>(m.expires) - now) / (24 * 60 * 60);
-    std::printf("signature good; serial %llu; expires %s (in %lld days)\n", static_cast<unsigned long long>(m.serial),
-                ManifestTimeText(m.expires).c_str(), days);
+    std::printf("signature good (key %s); serial %llu; expires %s (in %lld days)\n", fingerprint.c_str(),
+                static_cast<unsigned long long>(m.serial), ManifestTimeText(m.expires).c_str(), days);
     std::printf("latest data %s, launcher %s; %zu mirrors; %zu stages\n", m.latestData.c_str(),
                 m.latestLauncher.c_str(), m.mirrors.size(), m.stages.size());
     if (days < 7) std::printf("note: publish again soon: players refuse the manifest once it expires\n");

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -20,23 +19,13 @@ constexpr uLong kMadeByUnix = (3u << 8) | 30u;
 constexpr uLong kDosFolder = 0x10;
 constexpr std::uint64_t kZip64From = 0xFFFFFFFFull;
 
-tm_zip ZipTime(std::int64_t when) {
-    const std::time_t t = static_cast<std::time_t>(when);
-    std::tm local{};
-    localtime_r(&t, &local);
+// Every entry carries the same time, so the same trees give the same
+// archive byte for byte (and a re-published stage keeps its SHA-256):
+// 2000-01-01 00:00:00, which installed files then carry too.
+tm_zip FixedEntryTime() {
     tm_zip z{};
-    // The archive's date format starts in 1980.
-    if (local.tm_year < 80) {
-        z.tm_year = 1980;
-        z.tm_mday = 1;
-        return z;
-    }
-    z.tm_sec = static_cast<uInt>(local.tm_sec);
-    z.tm_min = static_cast<uInt>(local.tm_min);
-    z.tm_hour = static_cast<uInt>(local.tm_hour);
-    z.tm_mday = static_cast<uInt>(local.tm_mday);
-    z.tm_mon = static_cast<uInt>(local.tm_mon);
-    z.tm_year = static_cast<uInt>(local.tm_year + 1900);
+    z.tm_year = 2000;
+    z.tm_mday = 1;
     return z;
 }
 
@@ -53,10 +42,9 @@ bool ZipWriter::Create(const std::filesystem::path& path, std::string& failure) 
     return zip_ != nullptr;
 }
 
-bool ZipWriter::Begin(const std::string& name, unsigned unixMode, std::int64_t mtime, bool zip64, bool folder,
-                      std::string& failure) {
+bool ZipWriter::Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure) {
     zip_fileinfo info{};
-    info.tmz_date = ZipTime(mtime);
+    info.tmz_date = FixedEntryTime();
     info.external_fa = (static_cast<uLong>(unixMode) << 16) | (folder ? kDosFolder : 0);
     const int method = folder ? 0 : Z_DEFLATED;
     const int level = folder ? 0 : Z_DEFAULT_COMPRESSION;
@@ -100,7 +88,7 @@ bool ZipWriter::AddFile(const std::string& name, const std::filesystem::path& so
         return false;
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
-    bool ok = Begin(name, S_IFREG | (st.st_mode & 0777), st.st_mtime, size >= kZip64From, false, failure);
+    bool ok = Begin(name, S_IFREG | (st.st_mode & 0777), size >= kZip64From, false, failure);
     std::vector<char> block(ok ? kBlock : 0);
     std::uint64_t total = 0;
     while (ok) {
@@ -128,7 +116,7 @@ bool ZipWriter::AddFile(const std::string& name, const std::filesystem::path& so
 }
 
 bool ZipWriter::AddBytes(const std::string& name, const std::string& bytes, std::string& failure) {
-    if (!Begin(name, S_IFREG | 0644, std::time(nullptr), false, false, failure)) return false;
+    if (!Begin(name, S_IFREG | 0644, false, false, failure)) return false;
     const bool ok = Write(bytes.data(), bytes.size(), name, failure);
     std::string endFailure;
     const bool ended = End(name, endFailure);
@@ -138,7 +126,7 @@ bool ZipWriter::AddBytes(const std::string& name, const std::string& bytes, std:
 
 bool ZipWriter::AddFolder(const std::string& name, std::string& failure) {
     const std::string entry = name + "/";
-    return Begin(entry, S_IFDIR | 0755, std::time(nullptr), false, true, failure) && End(entry, failure);
+    return Begin(entry, S_IFDIR | 0755, false, true, failure) && End(entry, failure);
 }
 
 bool ZipWriter::Close(std::string& failure) {

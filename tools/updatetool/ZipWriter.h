@@ -1,8 +1,9 @@
 #pragma once
 
 // Writes an update package: a zip archive whose entry names are UTF-8 paths
-// relative to the installation folder, with Unix permission bits and file
-// times, deflated. One writer owns one archive; not shared between threads.
+// relative to the installation folder, with Unix permission bits and one
+// fixed time for every entry, deflated: the same entries in the same order
+// give the same bytes. One writer owns one archive; not shared between threads.
 
 #include <cstdint>
 #include <filesystem>
@@ -20,9 +21,9 @@ public:
     bool Create(const std::filesystem::path& path, std::string& failure);
 
     // A file entry `name` ('/'-separated) holding the bytes of `source`, with
-    // its permission bits and modification time.
+    // its permission bits.
     bool AddFile(const std::string& name, const std::filesystem::path& source, std::string& failure);
-    // A file entry holding `bytes`, mode 0644, the current time.
+    // A file entry holding `bytes`, mode 0644.
     bool AddBytes(const std::string& name, const std::string& bytes, std::string& failure);
     // A folder entry (`name` without the trailing '/').
     bool AddFolder(const std::string& name, std::string& failure);
@@ -33,8 +34,7 @@ public:
     std::uint64_t EntryCount() const { return entries_; }
 
 private:
-    bool Begin(const std::string& name, unsigned unixMode, std::int64_t mtime, bool zip64, bool folder,
-               std::string& failure);
+    bool Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure);
     bool Write(const char* data, std::size_t n, const std::string& name, std::string& failure);
     bool End(const std::string& name, std::string& failure);
 

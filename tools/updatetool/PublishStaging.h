@@ -1,0 +1,37 @@
+#pragma once
+
+// The folder a publish builds its new files in, beside the site so that
+// renames move them in: the new serial's package folder, the manifest and
+// its signature. Nothing in the site changes until MoveIn, which moves the
+// packages first, then the signature, then the manifest, each by rename, so
+// a publish that fails or is interrupted before then leaves the served
+// folder byte-identical. Single-threaded; the folder is removed with the
+// object.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class PublishStaging {
+public:
+    explicit PublishStaging(std::filesystem::path site);
+    ~PublishStaging();
+    PublishStaging(const PublishStaging&) = delete;
+    PublishStaging& operator=(const PublishStaging&) = delete;
+
+    // Makes the staging folder beside the site.
+    bool Create(std::string& failure);
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Moves `serialFolder` (when the staging folder holds it), then
+    // `manifestName`.sig, then `manifestName` into the site. A serial folder
+    // of the same name already in the site was left by an interrupted
+    // publish (the manifest there names nothing in it): it is replaced, and
+    // `notes` says so.
+    bool MoveIn(const std::string& serialFolder, const std::string& manifestName, std::vector<std::string>& notes,
+                std::string& failure);
+
+private:
+    std::filesystem::path site_;
+    std::filesystem::path path_;
+};
