@@ -90,6 +90,16 @@ public:
     void* context2 = nullptr;  // handed back as the progress callback's `context`
 };
 
+// Beside the packages of each stage it hands over, the library leaves the
+// stage note "temp/<S>/stage.txt": one line "serial<TAB>kind<TAB>from<TAB>to"
+// naming the stage and its manifest. When the launcher cannot install a
+// stage, it writes that line, a tab and its reason as the one line of
+// "update.failed" in the installation folder, and removes the file once a
+// data stage commits. The next check plans around a failed data stage of
+// the same manifest by the first full data stage from "*" to the newest
+// data version, when there is one, and tries the failed stage again
+// otherwise.
+
 // The library's one export: a new object, or null. The caller frees it with
 // Release.
 extern "C" LivePatch* GetLivePatch();

@@ -4,6 +4,7 @@
 #include <exception>
 #include <vector>
 
+#include "liveupdate/FailedStage.h"
 #include "liveupdate/InstalledVersion.h"
 #include "liveupdate/ManifestCheck.h"
 #include "liveupdate/PackageFetcher.h"
@@ -84,7 +85,9 @@ bool LiveUpdatePatch::Check(const std::string& address, const std::string& versi
 
     const std::optional<std::string> launcher = InstalledLauncherVersion();
     UpdatePlan plan;
-    if (!PlanUpdate(manifest, version, launcher.value_or(manifest.latestLauncher), plan)) {
+    const std::optional<FailedStage> failed = ReadFailedStage(folder_);
+    if (!PlanUpdate(manifest, version, launcher.value_or(manifest.latestLauncher), plan,
+                    failed ? &*failed : nullptr)) {
         // Refused for this installation only: the manifest is genuine and
         // current, so its serial stays kept (see SerialAllowed), and the log
         // says so rather than reading like a forged or stale manifest.
@@ -96,6 +99,12 @@ bool LiveUpdatePatch::Check(const std::string& address, const std::string& versi
     UPDATELOG(log_, "manifest " + address + " accepted: serial " + std::to_string(manifest.serial) +
                         ", latest data " + manifest.latestData + ", latest launcher " + manifest.latestLauncher +
                         "; plan: " + plan.text);
+    if (!plan.fallBack.empty()) {
+        UPDATELOG(log_, "planning around a failed stage: " + plan.fallBack + " (it failed: " + failed->reason + ")");
+    } else if (failed && failed->serial == manifest.serial) {
+        UPDATELOG(log_, "the stage " + failed->from + " -> " + failed->to + " failed at the last start (" +
+                            failed->reason + ") and no full data stage replaces it; it is tried again");
+    }
     manifestFolder_ = ManifestFolder(address);
     reached_ = version;
     manifest_ = std::move(manifest);
@@ -142,7 +151,8 @@ bool LiveUpdatePatch::Run(const std::string& dataVersion, const std::string& lau
         return Failed(start);
     }
     UpdatePlan plan;
-    if (!PlanUpdate(*manifest_, dataVersion, launcherVersion, plan)) {
+    const std::optional<FailedStage> failed = ReadFailedStage(folder_);
+    if (!PlanUpdate(*manifest_, dataVersion, launcherVersion, plan, failed ? &*failed : nullptr)) {
         UPDATELOG(log_, "run refused: no update path from data " + dataVersion + ", launcher " + launcherVersion +
                             ": " + plan.text);
         return Failed(start);

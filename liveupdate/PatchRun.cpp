@@ -1,9 +1,11 @@
 #include "liveupdate/PatchRun.h"
 
+#include <fstream>
 #include <set>
 #include <system_error>
 
 #include "liveupdate/CancelToken.h"
+#include "liveupdate/FailedStage.h"
 #include "liveupdate/PackageFetcher.h"
 #include "liveupdate/UpdateLog.h"
 #include "liveupdate/WideText.h"
@@ -39,6 +41,7 @@ PatchRun::PatchRun(const fs::path& installFolder, UpdateLog& log, CancelToken& c
 
 bool PatchRun::Run(const UpdatePlan& plan, const std::vector<std::string>& baseUrls, std::string& reached) {
     meter_ = ProgressMeter(PlanBytes(plan));
+    serial_ = plan.serial;
     doneBytes_ = 0;
     DropStaleCache(plan);
     for (std::size_t s = 0; s < plan.stages.size(); ++s) {
@@ -124,6 +127,12 @@ bool PatchRun::DeliverStage(const PublishedStage& stage, std::size_t stageNumber
         return false;
     }
     if (cancel_.IsCancelled()) return false;
+    // The stage note tells the launcher which stage these packages are, for
+    // its record should the install fail.
+    {
+        std::ofstream note(stageFolder / kStageNoteFile, std::ios::binary | std::ios::trunc);
+        note << StageNote(serial_, stage) << '\n';
+    }
     for (std::size_t n = 0; n < fetched.size(); ++n) {
         // A stage is handed over whole: once its first package has gone to
         // the launcher, a cancel no longer holds the rest back, or the game

@@ -69,4 +69,5 @@ private:
     PatchCallbacks callbacks_;
     ProgressMeter meter_{0};
     std::uint64_t doneBytes_ = 0;  // bytes of the plan's packages already complete
+    std::uint64_t serial_ = 0;     // of the manifest the plan comes from
 };

@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "liveupdate/FailedStage.h"
+
 namespace {
 
 constexpr int kMaxPlanSteps = 64;
@@ -16,16 +18,31 @@ const PublishedStage* NextStage(const PublishedManifest& m, bool isLauncher, con
     return any;
 }
 
+const PublishedStage* FullDataStage(const PublishedManifest& m) {
+    for (const PublishedStage& s : m.stages) {
+        if (!s.isLauncher && s.from == "*" && s.to == m.latestData) return &s;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool PlanUpdate(const PublishedManifest& m, const std::string& dataVersion, const std::string& launcherVersion,
-                UpdatePlan& plan) {
+                UpdatePlan& plan, const FailedStage* failed) {
     plan = UpdatePlan{};
+    plan.serial = m.serial;
     std::string& text = plan.text;
     std::string current = dataVersion;
     std::set<std::string> visited{current};
     for (int steps = 0; current != m.latestData; ++steps) {
         const PublishedStage* stage = NextStage(m, false, current);
+        if (stage && failed && failed->Names(m.serial, *stage)) {
+            if (const PublishedStage* full = FullDataStage(m); full && full != stage) {
+                plan.fallBack = "the full stage * -> " + full->to + " instead of the failed stage " + stage->from +
+                                " -> " + stage->to + " of serial " + std::to_string(m.serial);
+                stage = full;
+            }
+        }
         if (!stage) {
             text += "no data stage from " + current;
             return false;

@@ -46,7 +46,8 @@ bool InstallUnpackedPackage(const std::wstring& stem, bool isTre, const std::wst
     return false;
 }
 
-bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal) {
+bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal, std::wstring& failure) {
+    failure.clear();
     LauncherFrameWnd* frame = theLauncherFrame;
     if (!frame) return false;
     bool isTre = false;
@@ -60,7 +61,8 @@ bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal) {
     frame->installTotal = 0;
     frame->installDone = 0;
     const std::wstring stem = path.substr(0, path.rfind(L'.'));
-    const auto fail = [&stageJournal](const wchar_t* line) {
+    const auto fail = [&stageJournal, &failure](const wchar_t* line) {
+        failure = line;
         // The stage's earlier packages go back with this one: the game is
         // the version version.ini names, never a mix.
         stageJournal.RollBack();

@@ -14,8 +14,10 @@ class InstallJournal;
 // window. The package's download folder stays: later packages of its stage
 // are delivered into it. Returns false when the install failed (the stage
 // rolled back and logged, updateBusy cleared, Enter Game enabled) or a game
-// client could not be ended (WM_QUIT posted); true otherwise.
-bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal);
+// client could not be ended (WM_QUIT posted); true otherwise. `failure` is
+// set to the logged reason when the install itself failed, and left empty
+// otherwise.
+bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal, std::wstring& failure);
 
 // The install steps after unpacking, without the main window and without
 // ending game clients: installs the package root `stem` into `appDir` under

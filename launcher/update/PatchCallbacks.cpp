@@ -9,6 +9,7 @@
 #include "launcher/config/VersionStore.h"
 #include "launcher/serverlist/UIUpdateWnd.h"
 #include "launcher/ui/UiThreadCall.h"
+#include "launcher/update/FailedStageRecord.h"
 #include "launcher/update/FolderTree.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/InstallPackage.h"
@@ -61,9 +62,15 @@ void StopRun(LivePatchLoader& loader, PatchRunState state) {
 void OnPackage(const wchar_t* path, LivePatchLoader& loader) {
     if (!gStageJournal) gStageJournal = std::make_unique<InstallJournal>();
     gStageFolder = FolderOf(path);
-    const bool installed = InstallPackage(path, *gStageJournal);
+    std::wstring failure;
+    const bool installed = InstallPackage(path, *gStageJournal, failure);
     gLastPercent = -1;  // unpacking and installing moved the bar
     if (installed) return;
+    // The next check plans around this stage when it can.
+    LauncherFrameWnd* frame = theLauncherFrame;
+    if (!failure.empty() && frame && !RecordFailedStage(frame->config.appDir, gStageFolder, failure)) {
+        RUNLOG_WARNING(L"the failed update stage could not be recorded");
+    }
     // The installer has rolled the stage back, logged the failure and given
     // Enter Game back. The rest of this run is of no use: it would only
     // record stages whose files are missing.
@@ -120,10 +127,12 @@ void OnStageFinished(LauncherFrameWnd& frame, LivePatchLoader& loader, bool isLa
     // patched the new game again as the old one.
     if (!CommitStage(frame, isLauncherStage ? L"LVersion" : L"Version", reached)) {
         RUNLOG_ERROR(L"save version.ini failure!");
+        RecordFailedStage(frame.config.appDir, gStageFolder, L"save version.ini failure!");
         GiveBackEnterGame();
         StopRun(loader, PatchRunState::InstallFailed);
         return;
     }
+    if (!isLauncherStage) ClearFailedStage(frame.config.appDir);
     if (!gStageFolder.empty() && !RemoveFolderTree(gStageFolder)) {
         RUNLOG_WARNING(L"the download folder " + gStageFolder + L" could not be removed");
     }

@@ -3,6 +3,8 @@
 
 #include "liveupdate/UpdatePlan.h"
 
+#include "liveupdate/FailedStage.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,6 +68,43 @@ TEST(UpdatePlan, TheDataStagesInPathOrderThenTheLauncherStage) {
     EXPECT_TRUE(plan.stages[2].isLauncher);
     ASSERT_TRUE(PlanUpdate(m, "3", "2", plan));
     EXPECT_TRUE(plan.stages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A data stage the launcher could not install is planned around by the
+// full stage to the newest version, only for the manifest it failed in;
+// without a full stage it is planned again.
+TEST(UpdatePlan, AFailedStageFallsBackToTheFullStage) {
+    PublishedManifest m = M("3", "2", {S(false, "1", "2"), S(false, "2", "3"), S(false, "*", "3")});
+    m.serial = 7;
+    const FailedStage failedHere{7, false, "1", "2", "install update files failure!"};
+    const FailedStage failedLater{7, false, "2", "3", "unzip files failure!"};
+    const FailedStage failedElsewhere{6, false, "1", "2", "install update files failure!"};
+    PublishedManifest withoutFull = M("3", "2", {S(false, "1", "2"), S(false, "2", "3")});
+    withoutFull.serial = 7;
+    struct Case {
+        const char* what;
+        const PublishedManifest& manifest;
+        const FailedStage* failed;
+        std::string text;
+        bool fellBack;
+    };
+    const Case cases[] = {
+        {"no failure", m, nullptr, "data 1 -> 2; data 2 -> 3", false},
+        {"the first stage failed", m, &failedHere, "data 1 -> 3", true},
+        {"the second stage failed", m, &failedLater, "data 1 -> 2; data 2 -> 3", true},
+        {"a failure in an older manifest", m, &failedElsewhere, "data 1 -> 2; data 2 -> 3", false},
+        {"no full stage to fall back to", withoutFull, &failedHere, "data 1 -> 2; data 2 -> 3", false},
+    };
+    for (const Case& c : cases) {
+        UpdatePlan plan;
+        ASSERT_TRUE(PlanUpdate(c.manifest, "1", "2", plan, c.failed)) << c.what << ": " << plan.text;
+        EXPECT_EQ(plan.text, c.text) << c.what;
+        EXPECT_EQ(!plan.fallBack.empty(), c.fellBack) << c.what << ": " << plan.fallBack;
+    }
 }
 
 }  // namespace
