@@ -151,6 +151,10 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
     const std::wstring deltaBase = DeltaFolder(stem);
     RemoveFolderTree(deltaBase);
     const int archiveFd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+    // The package folder exists even when every entry is a delta: the
+    // install walk reads it.
+    std::error_code baseError;
+    fs::create_directories(platform::ToUtf8(base), baseError);
 
     unz_global_info64 global{};
     bool ok = unzGetGlobalInfo64(zip, &global) == UNZ_OK;

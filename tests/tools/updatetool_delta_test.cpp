@@ -89,6 +89,15 @@ TEST_F(DeltaPackage, RebuiltBinaryTravelsAsASmallDeltaAndInstallsExactly) {
     struct stat st {};
     ASSERT_EQ(::stat((game / "bin/client").c_str(), &st), 0);
     EXPECT_NE(st.st_mode & S_IXUSR, 0u) << "the new file's mode travels with the delta";
+
+    // A package holding nothing but the delta installs as well.
+    fs::remove(dir / "out.upd");
+    fs::remove(dir / "new/fresh.txt");
+    fs::copy_file(dir / "old/notes.txt", dir / "new/notes.txt", fs::copy_options::overwrite_existing);
+    ASSERT_EQ(Tool("package old new out.upd").exitCode, 0);
+    Unpack();
+    ASSERT_TRUE(Install());
+    EXPECT_EQ(Tree(game), Tree(dir / "new"));
 }
 
 TEST_F(DeltaPackage, WrongSourceOrBrokenDeltaFailsTheInstallAndLeavesTheGameAsItWas) {
