@@ -9,6 +9,8 @@ find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 find_package(pugixml REQUIRED)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
+# zstd makes and applies the binary deltas of changed files in packages.
+pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
 # wx's CMake module hands out flags and paths, not a target; wrap them once
 # per set of components. Only the web view module links wx's web view (and
 # with it WebKitGTK); everything else links wx_all.

@@ -6,6 +6,7 @@
 #include "launcher/LauncherFrameWnd.h"
 #include "launcher/RunLog.h"
 #include "launcher/update/GameClients.h"
+#include "launcher/update/InstallDeltas.h"
 #include "launcher/update/InstallFolder.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/InstallProgress.h"
@@ -41,7 +42,10 @@ unsigned TreeSize(const std::wstring& folder) {
 bool InstallUnpackedPackage(const std::wstring& stem, bool isTre, const std::wstring& appDir) {
     InstallJournal journal;
     if (!journal.Begin(appDir)) return false;
-    if (InstallFolder(stem, stem, isTre, appDir, journal, TreeSize(stem)) && journal.Commit()) return true;
+    if (InstallDeltas(DeltaFolder(stem), appDir, journal) &&
+        InstallFolder(stem, stem, isTre, appDir, journal, TreeSize(stem)) && journal.Commit()) {
+        return true;
+    }
     journal.RollBack();
     return false;
 }
@@ -89,6 +93,10 @@ bool InstallPackage(const std::wstring& path, InstallJournal& stageJournal, std:
         return false;
     }
     if (!stageJournal.Active() && !stageJournal.Begin(appDir)) return fail(L"install update files failure!");
-    if (!InstallFolder(stem, stem, isTre, appDir, stageJournal, total)) return fail(L"install update files failure!");
+    // Deltas first: their sources are the game's files as the package found them.
+    if (!InstallDeltas(DeltaFolder(stem), appDir, stageJournal) ||
+        !InstallFolder(stem, stem, isTre, appDir, stageJournal, total)) {
+        return fail(L"install update files failure!");
+    }
     return true;
 }

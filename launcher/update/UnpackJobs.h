@@ -22,6 +22,9 @@ struct UnpackJob {
     std::uint64_t size = 0;  // as it claims; never more is written
     std::uint32_t crc = 0;
     int method = 0;  // 0 stored, 8 deflated
+    // The stored bytes as they are, unchecked: a delta entry, whose size and
+    // CRC are those of the file it makes and whose payload carries digests.
+    bool raw = false;
     std::time_t modified = -1;  // -1: leave the file's time
 };
 

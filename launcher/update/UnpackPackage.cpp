@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "launcher/RunLog.h"
+#include "launcher/update/DeltaEntry.h"
+#include "launcher/update/FolderTree.h"
 #include "launcher/update/InstallProgress.h"
 #include "launcher/update/UnpackJobs.h"
 #include "platform/Utf8.h"
@@ -114,6 +116,12 @@ unsigned UnpackThreads() { return std::clamp(std::thread::hardware_concurrency()
 
 }  // namespace
 
+std::wstring DeltaFolder(const std::wstring& stem) {
+    std::wstring folder = stem;
+    while (!folder.empty() && (folder.back() == L'/' || folder.back() == L'\\')) folder.pop_back();
+    return folder + L".delta/";
+}
+
 std::wstring SanitiseEntryName(std::wstring name) {
     while (DropLeadingRule(name)) {
     }
@@ -138,6 +146,15 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
     if (!zip) return false;
     std::wstring base = stem;
     if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) base += L'/';
+    // Delta entries land apart from the package folder, whose every file
+    // the install walk copies; a retried unpack starts that folder anew.
+    const std::wstring deltaBase = DeltaFolder(stem);
+    RemoveFolderTree(deltaBase);
+    const int archiveFd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+    // The package folder exists even when every entry is a delta: the
+    // install walk reads it.
+    std::error_code baseError;
+    fs::create_directories(platform::ToUtf8(base), baseError);
 
     unz_global_info64 global{};
     bool ok = unzGetGlobalInfo64(zip, &global) == UNZ_OK;
@@ -190,7 +207,8 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
         } else {
             const bool folder = (info.external_fa & kDosFolder) != 0 || (unixHost && S_ISDIR(unixMode)) ||
                                 name.empty() || name.back() == L'/';
-            const std::string path = platform::ToUtf8(base + name);
+            const bool delta = !folder && static_cast<int>(info.compression_method) == DeltaEntry::kMethod;
+            const std::string path = platform::ToUtf8((delta ? deltaBase : base) + name);
             std::error_code ec;
             fs::create_directories(folder ? fs::path(path) : fs::path(path).parent_path(), ec);
             if (ec) {
@@ -211,7 +229,15 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
                 // An encrypted entry is written by nobody who ships updates.
                 job.method = (info.flag & 1) != 0 ? -1 : static_cast<int>(info.compression_method);
                 job.modified = EntryTime(info);
-                if (!LocateData(zip, job.dataOffset)) {
+                std::uint64_t local = 0;
+                if (delta) {
+                    // The payload is copied as stored; its digests check it at the install.
+                    job.raw = true;
+                    job.size = job.storedSize;
+                    if (job.method != -1) job.method = 0;
+                }
+                if (delta ? !DeltaEntry::LocateData(archiveFd, unzGetOffset64(zip), local, job.dataOffset)
+                          : !LocateData(zip, job.dataOffset)) {
                     RUNLOG_ERROR(L"package entry " + name + L" cannot be unpacked in full");
                     ok = false;
                 } else {
@@ -227,6 +253,7 @@ bool UnpackPackage(const std::wstring& stem, bool isTre) {
         }
     }
     unzClose(zip);
+    if (archiveFd >= 0) ::close(archiveFd);
     if (!ok) return false;
 
     // The first pass made every folder and refused every bad entry; the

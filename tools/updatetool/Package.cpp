@@ -13,7 +13,9 @@ constexpr const char* kUsage = R"(Usage: updatetool package [--tre] OLD NEW OUT.
 Builds an update package that turns installation tree OLD (the game as
 players have it) into tree NEW. Both trees mirror the installation folder.
 The package holds:
-  - new and changed files, whole;
+  - new files, whole; changed files whole or, when that is at least 10 %
+    smaller, as a delta against the old file (not in --launcher packages,
+    and not for pack indexes; files above 256 MiB always whole);
   - for a changed pack (0.dat, 1.dat or 2.dat with its .i index), a merge
     patch holding only the changed blobs, made by the launcher's own patch
     maker; for any other changed .i index, an index-only patch;
@@ -76,8 +78,9 @@ int RunPackage(const std::vector<std::string>& args) {
     std::string failure;
     if (!BuildPackage(options, report, failure)) return Fail(failure);
     for (const std::string& note : report.notes) std::printf("note: %s\n", note.c_str());
-    std::printf("%s: %d added, %d replaced, %d pack patches, %d deleted, %d empty folders%s\n", out.c_str(),
-                report.added, report.changed, report.packPatches, report.deleted, report.folders,
+    std::printf("%s: %d added, %d replaced, %d deltas, %d pack patches, %d deleted, %d empty folders%s\n",
+                out.c_str(), report.added, report.changed, report.deltas, report.packPatches, report.deleted,
+                report.folders,
                 options.launcher ? ", with launcherupdate.exe" : "");
     return kExitOk;
 }

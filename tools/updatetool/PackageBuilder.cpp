@@ -4,12 +4,16 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include <system_error>
 
+#include "launcher/update/DeltaEntry.h"
 #include "launcher/update/PackPatchMaker.h"
 #include "launcher/update/UnpackPackage.h"
 #include "platform/Utf8.h"
+#include "tools/updatetool/DeltaMaker.h"
 #include "tools/updatetool/TreeScan.h"
 #include "tools/updatetool/ZipWriter.h"
 
@@ -35,6 +39,7 @@ struct Build {
     fs::path parts;  // working folder for the pack patches
     std::vector<Item> items;
     std::string deleteList;
+    std::map<std::string, DeltaChoice> deltas;  // by item name: the changed files sent as deltas
 
     bool Refuse(const std::string& text) {
         failure = text;
@@ -92,8 +97,18 @@ bool PlainFile(Build& b, const std::string& relative) {
     bool same = false;
     if (!Unchanged(b, relative, same)) return false;
     if (same) return true;
-    ++(b.Old(relative) ? b.report.changed : b.report.added);
-    b.items.push_back({relative, b.newEntries.at(relative).path});
+    const TreeEntry* old = b.Old(relative);
+    const fs::path& source = b.newEntries.at(relative).path;
+    // Pack indexes keep their own patches; a launcher package is copied by
+    // the self-updater, which applies no deltas.
+    DeltaChoice delta;
+    if (old && !b.options.launcher && !IsIndexName(LowerFileName(relative)) &&
+        !ChooseDelta(old->path, source, delta, b.failure)) {
+        return false;
+    }
+    ++(delta.useDelta ? b.report.deltas : old ? b.report.changed : b.report.added);
+    if (delta.useDelta) b.deltas.emplace(relative, std::move(delta));
+    b.items.push_back({relative, source});
     return true;
 }
 
@@ -268,18 +283,33 @@ void WarnOfWriteBits(const Item& item) {
                  static_cast<unsigned>(st.st_mode & 0755));
 }
 
+bool AddDelta(ZipWriter& zip, const Item& item, const DeltaChoice& delta, std::string& failure) {
+    struct stat st {};
+    if (::stat(item.source.c_str(), &st) != 0) {
+        failure = "cannot read " + item.source.string();
+        return false;
+    }
+    return zip.AddStored(item.name, delta.payload, st.st_mode, delta.size, delta.crc, failure);
+}
+
 bool WriteArchive(Build& b) {
     const fs::path temp = b.options.output.string() + ".tmp-" + std::to_string(::getpid());
     ZipWriter zip;
     bool ok = zip.Create(temp, b.failure);
+    std::set<std::string> deltaNames;
     for (const Item& item : b.items) {
         if (!ok) break;
         if (!item.source.empty()) WarnOfWriteBits(item);
-        ok = item.folder ? zip.AddFolder(item.name, b.failure) : zip.AddFile(item.name, item.source, b.failure);
+        const auto delta = b.deltas.find(item.name);
+        if (delta != b.deltas.end()) deltaNames.insert(item.name);
+        ok = item.folder                 ? zip.AddFolder(item.name, b.failure)
+             : delta != b.deltas.end() ? AddDelta(zip, item, delta->second, b.failure)
+                                       : zip.AddFile(item.name, item.source, b.failure);
     }
     if (ok && !b.deleteList.empty()) ok = zip.AddBytes("del.lst", b.deleteList, b.failure);
     if (ok && b.options.launcher) ok = zip.AddFile(kSelfUpdaterName, b.options.updater, b.failure);
     if (ok) ok = zip.Close(b.failure);
+    if (ok) ok = DeltaEntry::MarkEntries(temp.string(), deltaNames, b.failure);
     std::error_code ec;
     if (ok) fs::rename(temp, b.options.output, ec);
     if (ok && ec) ok = b.Refuse("cannot rename " + temp.string() + " to " + b.options.output.string());
@@ -291,7 +321,7 @@ bool WriteArchive(Build& b) {
 
 bool BuildPackage(const PackageOptions& options, PackageReport& report, std::string& failure) {
     report = PackageReport{};
-    Build b{options, report, failure, {}, {}, {}, {}, {}};
+    Build b{options, report, failure, {}, {}, {}, {}, {}, {}};
     if (Inside(options.output, options.newTree) || Inside(options.output, options.oldTree)) {
         return b.Refuse("write the package outside both trees");
     }

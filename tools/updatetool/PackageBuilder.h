@@ -4,7 +4,8 @@
 // players have it and as it should become. The package mirrors the
 // installation folder: new and changed files whole, pack patches for the
 // launcher's pack files, a "del.lst" of removed files, nothing for what is
-// unchanged. Single-threaded; writes only the output archive (through a file
+// unchanged. A changed plain file of a data package travels as a delta
+// entry when that is clearly smaller (DeltaMaker). Single-threaded; writes only the output archive (through a file
 // beside it) and a working folder beside it that it removes.
 
 #include <cstdint>
@@ -29,6 +30,7 @@ struct PackageOptions {
 struct PackageReport {
     int added = 0;         // files new in the tree
     int changed = 0;       // files replaced whole
+    int deltas = 0;        // changed files sent as deltas (DeltaEntry)
     int packPatches = 0;   // merge or index-only patches
     int deleted = 0;       // words in del.lst
     int folders = 0;       // empty folders carried

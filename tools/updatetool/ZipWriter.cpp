@@ -42,14 +42,15 @@ bool ZipWriter::Create(const std::filesystem::path& path, std::string& failure) 
     return zip_ != nullptr;
 }
 
-bool ZipWriter::Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure) {
+bool ZipWriter::Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure,
+                      bool raw) {
     zip_fileinfo info{};
     info.tmz_date = FixedEntryTime();
     info.external_fa = (static_cast<uLong>(unixMode) << 16) | (folder ? kDosFolder : 0);
-    const int method = folder ? 0 : Z_DEFLATED;
-    const int level = folder ? 0 : Z_DEFAULT_COMPRESSION;
+    const int method = folder || raw ? 0 : Z_DEFLATED;
+    const int level = folder || raw ? 0 : Z_DEFAULT_COMPRESSION;
     if (zipOpenNewFileInZip4_64(static_cast<zipFile>(zip_), name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                nullptr, method, level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                nullptr, method, level, raw ? 1 : 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                                 nullptr, 0, kMadeByUnix, kUtf8NameFlag, zip64 ? 1 : 0) != ZIP_OK) {
         failure = "cannot add " + name + " to " + path_;
         return false;
@@ -122,6 +123,18 @@ bool ZipWriter::AddBytes(const std::string& name, const std::string& bytes, std:
     const bool ended = End(name, endFailure);
     if (ok && !ended) failure = endFailure;
     return ok && ended;
+}
+
+bool ZipWriter::AddStored(const std::string& name, const std::string& stored, unsigned unixMode, std::uint64_t size,
+                          std::uint32_t crc, std::string& failure) {
+    if (!Begin(name, S_IFREG | (unixMode & 0777), size >= kZip64From, false, failure, true)) return false;
+    const bool ok = Write(stored.data(), stored.size(), name, failure);
+    if (zipCloseFileInZipRaw64(static_cast<zipFile>(zip_), size, crc) != ZIP_OK) {
+        if (ok) failure = "cannot finish " + name + " in " + path_;
+        return false;
+    }
+    ++entries_;
+    return ok;
 }
 
 bool ZipWriter::AddFolder(const std::string& name, std::string& failure) {

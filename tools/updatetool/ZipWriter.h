@@ -25,6 +25,11 @@ public:
     bool AddFile(const std::string& name, const std::filesystem::path& source, std::string& failure);
     // A file entry holding `bytes`, mode 0644.
     bool AddBytes(const std::string& name, const std::string& bytes, std::string& failure);
+    // A file entry whose stored bytes are `stored` as they are, standing for
+    // a file of `size` bytes and CRC-32 `crc` with `unixMode` (a delta entry,
+    // whose method DeltaEntry::MarkEntries sets after Close).
+    bool AddStored(const std::string& name, const std::string& stored, unsigned unixMode, std::uint64_t size,
+                   std::uint32_t crc, std::string& failure);
     // A folder entry (`name` without the trailing '/').
     bool AddFolder(const std::string& name, std::string& failure);
 
@@ -34,7 +39,8 @@ public:
     std::uint64_t EntryCount() const { return entries_; }
 
 private:
-    bool Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure);
+    bool Begin(const std::string& name, unsigned unixMode, bool zip64, bool folder, std::string& failure,
+               bool raw = false);
     bool Write(const char* data, std::size_t n, const std::string& name, std::string& failure);
     bool End(const std::string& name, std::string& failure);
 
