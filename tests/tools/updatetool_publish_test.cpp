@@ -92,10 +92,19 @@ TEST_F(UpdateToolPublish, PublishedFolderVerifies) {
         << xml;
     EXPECT_EQ(ReadFileBytes(dir / "site/1/data-1.0.0.1-1.0.0.2/1.upd"), ReadFileBytes(dir / "p12.upd"));
     EXPECT_EQ(ReadFileBytes(dir / "site/version_newStyle.xml.sig").size(), 89u);
+    // The operator sees what a player at each version downloads.
+    EXPECT_TRUE(Contains(run.out, "from data 1.0.0.1: " + std::to_string(fs::file_size(dir / "p12.upd")) + " bytes"))
+        << run.out;
 
     run = Verify();
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, "all checks passed")) << run.out;
+    // Without a full stage a damaged game has no way back: a warning, not a failure.
+    EXPECT_TRUE(Contains(run.out, "warning: no full data stage from * to 1.0.0.2")) << run.out;
+    ASSERT_EQ(Tool("publish site --key update.key --stage data '*' 1.0.0.2 p12.upd").exitCode, 0);
+    run = Verify();
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_FALSE(Contains(run.out, "no full data stage")) << run.out;
 }
 
 TEST_F(UpdateToolPublish, RepublishingKeepsStagesRaisesTheSerialAndAddsMirrors) {

@@ -73,3 +73,10 @@ PathReport CheckPaths(const PublishedManifest& m, const PlayerVersions& players)
     }
     return report;
 }
+
+bool HasFullDataStage(const PublishedManifest& m) {
+    for (const PublishedStage& s : m.stages) {
+        if (!s.isLauncher && s.from == "*" && s.to == m.latestData) return true;
+    }
+    return false;
+}

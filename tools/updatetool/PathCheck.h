@@ -44,3 +44,8 @@ std::string PathLine(const StartingPath& path);
 // in `text`) when there is no path.
 bool DownloadBytes(const PublishedManifest& manifest, const std::string& data, const std::string& launcher,
                    std::uint64_t& bytes, std::string& text);
+
+// Whether the manifest has a full data stage from "*" to its newest data
+// version: the way back for a damaged game, and what the launcher falls
+// back to when a stage fails to install.
+bool HasFullDataStage(const PublishedManifest& manifest);

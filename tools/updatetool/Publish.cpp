@@ -201,8 +201,10 @@ int RunPublish(const std::vector<std::string>& args) {
         }
     }
     std::printf("%s with key %s\n", options.dryRun ? "would be signed" : "signed", result.keyFingerprint.c_str());
+    // What each player downloads from where he is: the operator's measure of
+    // a stage's cost, printed whether or not it goes live.
+    for (const StartingPath& path : result.paths.paths) std::printf("%s\n", PathLine(path).c_str());
     if (options.dryRun) {
-        for (const StartingPath& path : result.paths.paths) std::printf("%s\n", PathLine(path).c_str());
         std::printf("dry run: nothing written%s\n", stranding ? "; publishing needs --force" : "");
         if (stranding && !options.force) return kExitFailed;
     }

@@ -111,6 +111,13 @@ int CheckPlans(const VerifyOptions& o, const PublishedManifest& m) {
         // The paths' problems are printed above; a stage to itself is not.
         if (!problem.starts_with("players on ")) std::printf("FAILED %s\n", problem.c_str());
     }
+    // Not a failure: the manifest works for every player whose game is
+    // intact, but a damaged game has no way back but a reinstall.
+    if (!HasFullDataStage(m)) {
+        std::printf("warning: no full data stage from * to %s; a player whose game is damaged has no way back "
+                    "but a reinstall\n",
+                    m.latestData.c_str());
+    }
     return static_cast<int>(report.problems.size());
 }
 
