@@ -16,8 +16,11 @@ GameSnapshot TakeGameSnapshot(const fs::path& root, bool withModes, std::initial
             it.disable_recursion_pending();
             continue;
         }
-        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "run.log" || rel == "launcher.lock")
+        // The launcher's own state and logs, not the game.
+        if (rel.starts_with("update.log") || rel.starts_with("update.serial") || rel == "update.failed" ||
+            rel == "run.log" || rel == "launcher.lock") {
             continue;
+        }
         if (std::any_of(alsoLeftOut.begin(), alsoLeftOut.end(), [&](const char* name) { return rel == name; })) {
             continue;
         }
