@@ -103,7 +103,7 @@ protected:
         if (rig.Plan().newLauncherExtras) phases.push_back(Phase::SelfUpdate);
         const Phase phase = phases[random() % phases.size()];
         const auto delay = std::chrono::milliseconds(random() % (phase == Phase::Fetch ? 1000 : 30));
-        ASSERT_TRUE(rig.StartSite(phase == Phase::Fetch ? 64 << 10 : 0)) << rig.Failure();
+        ASSERT_TRUE(rig.StartSite(phase == Phase::Fetch ? 16 << 10 : 0)) << rig.Failure();
         auto launcher = rig.StartLauncher();
         const bool reached = faulttest::WaitUntil(
             [&] {

@@ -256,10 +256,13 @@ bool UpdateRig::WaitForTarget(std::chrono::seconds timeout) const {
     return faulttest::WaitUntil(
         [&] {
             if (Versions() != TargetVersions() || fs::exists(install_ / "install.journal")) return false;
-            if (plan_.newLauncherExtras) {
-                return ReadFileBytes(install_ / "run.log").find("The current is the latest version") != std::string::npos;
+            // A check that found nothing to do, or a run that ended (after a
+            // self-update only the restarted launcher's check counts).
+            if (ReadFileBytes(install_ / "run.log").find("The current is the latest version") != std::string::npos) {
+                return true;
             }
-            return ReadFileBytes(install_ / "update.log").find("run finished") != std::string::npos;
+            return !plan_.newLauncherExtras &&
+                   ReadFileBytes(install_ / "update.log").find("run finished") != std::string::npos;
         },
         timeout);
 }
