@@ -151,9 +151,11 @@ TEST_F(UpdateRegression, ALauncherFileTheUpdaterCannotReplaceLeavesTheOldLaunche
         // without starting the updater a second time.
         EXPECT_TRUE(faulttest::WaitUntil(
             [&] {
+                const std::string updateLog = ReadFileBytes(rig->Install() / "update.log");
+                const std::size_t lastRun = updateLog.rfind("run from data");
                 return ReadFileBytes(rig->Install() / "run.log").find("the last launcher update failed") !=
                            std::string::npos &&
-                       Count(ReadFileBytes(rig->Install() / "update.log"), "run finished") >= 2;
+                       Count(updateLog, "run from data") >= 2 && updateLog.find("run finished", lastRun) != std::string::npos;
             },
             60s))
             << rig->Logs();
@@ -215,7 +217,7 @@ TEST_F(UpdateRegression, AWorldWritableEntryIsInstalledWithoutWriteBitsForOthers
         target.folders.insert("wide-open");
         target.modes = {{"wide-open.sh", kOpen}, {"wide-open", kOpen}};
     });
-    const std::string warnings = rig->PackageOutput(1, 1);
+    const std::string warnings = rig->PackageWarnings(1, 1);
     EXPECT_EQ(Count(warnings, "wide-open.sh"), 1u) << warnings;
     RunToTarget();
     EXPECT_EQ(rig->DifferenceFromNamedVersions(), "") << rig->Logs();

@@ -110,16 +110,17 @@ UpdateRig::~UpdateRig() {
 bool UpdateRig::Package(const std::string& options, const fs::path& oldTree, const fs::path& newTree,
                         const fs::path& output) {
     const fs::path out = output.string() + ".out";
+    const fs::path err = output.string() + ".err";
     const std::string command = Quoted(UPDATETOOL_TOOL) + " package " + options + " " + Quoted(oldTree) + " " +
-                                Quoted(newTree) + " " + Quoted(output) + " >" + Quoted(out) + " 2>&1";
+                                Quoted(newTree) + " " + Quoted(output) + " >" + Quoted(out) + " 2>" + Quoted(err);
     if (std::system(command.c_str()) == 0) return true;
-    failure_ = "updatetool package " + output.filename().string() + " failed: " + ReadFileBytes(out);
+    failure_ = "updatetool package " + output.filename().string() + " failed: " + ReadFileBytes(err);
     return false;
 }
 
-std::string UpdateRig::PackageOutput(std::size_t s, std::size_t n) const {
+std::string UpdateRig::PackageWarnings(std::size_t s, std::size_t n) const {
     for (const char* ext : {".upd", ".tre"}) {
-        const fs::path out = dir_ / "packages" / ("s" + std::to_string(s) + "-" + std::to_string(n) + ext + ".out");
+        const fs::path out = dir_ / "packages" / ("s" + std::to_string(s) + "-" + std::to_string(n) + ext + ".err");
         if (fs::exists(out)) return ReadFileBytes(out);
     }
     return {};

@@ -36,8 +36,9 @@ public:
     const std::string& Failure() const { return failure_; }
     const UpdatePlan& Plan() const { return plan_; }
     const std::filesystem::path& Install() const { return install_; }
-    // What `updatetool package` printed for package `n` (1-based) of stage `s` (1-based).
-    std::string PackageOutput(std::size_t s, std::size_t n) const;
+    // What `updatetool package` printed on standard error for package `n`
+    // (1-based) of stage `s` (1-based).
+    std::string PackageWarnings(std::size_t s, std::size_t n) const;
 
     // Lays the old version down at `folder` (default <dir>/install), its
     // Do.ini pointing at the site when it runs, else at a closed port.
