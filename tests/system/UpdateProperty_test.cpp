@@ -8,13 +8,11 @@
 // the server the newest one.
 //
 // The seed is drawn per run and printed; replay a failure with
-//   system_tests --gtest_filter='UpdateProperty*' --seed=N
+//   build/dev/tests/system_tests --gtest_filter='*UpdateProperty*' --seed=N
 // and run longer with --cases=N (UPDATE_PROPERTY_SEED and
 // UPDATE_PROPERTY_CASES do the same).
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -13,8 +13,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <thread>
 
 #include "support/TempDir.h"
 #include "system/UpdateRig.h"
