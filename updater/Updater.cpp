@@ -121,7 +121,7 @@ int RunUpdater(const std::vector<std::string>& args, const UpdaterOptions& optio
     } else {
         ok = false;
         UPDATER_ERROR(log, "launcher update failed; the launcher files and version.ini are as they were");
-        NoteFailure(a, "the launcher files could not be replaced");
+        NoteFailure(a, log.FirstError().empty() ? "the launcher files could not be replaced" : log.FirstError());
     }
     // Before the launcher starts: it opens run.log afresh and clears "temp".
     if (!RemoveDownloadFolder(a, log)) ok = false;

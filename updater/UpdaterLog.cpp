@@ -43,6 +43,7 @@ std::string UpdaterLog::Compose(Level level, const char* file, int line, const s
 }
 
 void UpdaterLog::Write(Level level, const char* file, int line, const std::string& text) const {
+    if (level == Level::Error && firstError_.empty()) firstError_ = text;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -22,8 +22,14 @@ public:
     static std::string Compose(Level level, const char* file, int line, const std::string& text,
                                const std::tm& when);
 
+    // The text of the first error line written, "" before one: what went
+    // wrong first, for the note the next launcher start reads (the run.log
+    // this log appends to starts afresh with that launcher).
+    const std::string& FirstError() const { return firstError_; }
+
 private:
     std::string path_;
+    mutable std::string firstError_;
 };
 
 #define UPDATER_MESSAGE(log, text) (log).Write(UpdaterLog::Level::Message, __FILE__, __LINE__, (text))
