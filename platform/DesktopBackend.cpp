@@ -29,12 +29,14 @@ DesktopFrame* FrameOf(HWND hwnd) {
     return w ? FrameOf(*w) : nullptr;
 }
 
-// The real primary display. Mode changes are refused where the desktop does
-// not allow them (most X servers without RandR depth switching).
+// The real primary display: the one the desktop marks primary, which need
+// not be the first one listed (two monitors, the primary on the right). Mode
+// changes are refused where the desktop does not allow them (most X servers
+// without RandR depth switching).
 class WxDisplaySource : public DisplaySource {
 public:
     DisplayMode Current() override {
-        wxDisplay display(0u);
+        const wxDisplay display;
         const wxVideoMode mode = display.GetCurrentMode();
         const wxRect geometry = display.GetGeometry();
         DisplayMode result;
@@ -46,7 +48,7 @@ public:
         return result;
     }
     bool Change(const DisplayMode& mode) override {
-        wxDisplay display(0u);
+        wxDisplay display;
         return display.ChangeMode(wxVideoMode(static_cast<int>(mode.width), static_cast<int>(mode.height),
                                               static_cast<int>(mode.bitsPerPixel)));
     }
@@ -57,17 +59,23 @@ WxDisplaySource& DisplaySourceInstance() {
     return source;
 }
 
+// The launcher's boxes carry an OK button and nothing else. GTK's box needs
+// wxICON_NONE, or wx gives it the information icon; wx's own box draws an
+// icon only when one is named (and refuses wxICON_NONE).
+constexpr long kNativeBoxStyle = wxOK | wxCENTRE | wxICON_NONE;
+constexpr long kGenericBoxStyle = wxOK | wxCENTRE;
+
 int ShowBoxOnUiThread(const MessageBoxRecord& box) {
     wxWindow* parent = FrameOf(box.owner);
     if (parent) {
-        wxMessageDialog dialog(parent, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
+        wxMessageDialog dialog(parent, wxString(box.text), wxString(box.caption), kNativeBoxStyle);
         dialog.ShowModal();
         return IDOK;
     }
     // GTK's native box places itself only relative to a parent; without one
     // (a worker's box) and without a window manager it lands at the screen's
     // corner. wx's own box is a plain dialog that centres on the screen.
-    wxGenericMessageDialog dialog(nullptr, wxString(box.text), wxString(box.caption), wxOK | wxCENTRE);
+    wxGenericMessageDialog dialog(nullptr, wxString(box.text), wxString(box.caption), kGenericBoxStyle);
     dialog.ShowModal();
     return IDOK;
 }

@@ -107,6 +107,76 @@ bool IsCleanUtf8(std::string_view text, std::size_t& badOffset) {
     return true;
 }
 
+bool RepairAttributeValueBytes(std::string& text, std::size_t from, std::size_t& badOffset) {
+    enum class Where { kText, kTag, kValue, kComment, kCData, kInstruction, kDeclaration };
+    const auto startsAt = [&text](std::size_t at, std::string_view what) { return text.compare(at, what.size(), what) == 0; };
+    Where where = Where::kText;
+    char quote = 0;
+    std::string repaired = text.substr(0, from);
+    repaired.reserve(text.size() + 16);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = bytes + text.size();
+    std::size_t at = from;
+    while (at < text.size()) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeOne(bytes + at, end, cp);
+        if ((len != 0 && cp == 0) || (len == 0 && where != Where::kValue)) {
+            badOffset = at;
+            return false;
+        }
+        if (len == 0) {
+            repaired += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        const char c = text[at];
+        // Only ASCII bytes move between the parts of the markup.
+        switch (where) {
+            case Where::kText:
+                if (c != '<') break;
+                if (startsAt(at, "<!--")) {
+                    where = Where::kComment;
+                } else if (startsAt(at, "<![CDATA[")) {
+                    where = Where::kCData;
+                } else if (startsAt(at, "<?")) {
+                    where = Where::kInstruction;
+                } else if (startsAt(at, "<!")) {
+                    where = Where::kDeclaration;
+                } else {
+                    where = Where::kTag;
+                }
+                break;
+            case Where::kTag:
+                if (c == '"' || c == '\'') {
+                    where = Where::kValue;
+                    quote = c;
+                } else if (c == '>') {
+                    where = Where::kText;
+                }
+                break;
+            case Where::kValue:
+                if (c == quote) where = Where::kTag;
+                break;
+            case Where::kComment:
+                if (startsAt(at, "-->")) where = Where::kText;
+                break;
+            case Where::kCData:
+                if (startsAt(at, "]]>")) where = Where::kText;
+                break;
+            case Where::kInstruction:
+                if (startsAt(at, "?>")) where = Where::kText;
+                break;
+            case Where::kDeclaration:
+                if (c == '>') where = Where::kText;
+                break;
+        }
+        repaired.append(text, at, len);
+        at += len;
+    }
+    text.swap(repaired);
+    return true;
+}
+
 bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out) {
     if (size % 2 != 0) return false;
     out.clear();

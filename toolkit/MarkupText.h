@@ -16,6 +16,14 @@ namespace DuiLib {
 // byte offset of the first offending sequence.
 bool IsCleanUtf8(std::string_view text, std::size_t& badOffset);
 
+// Makes UTF-8 text whose only faults are stray bytes inside quoted attribute
+// values readable, as a tolerant reader would: each such byte becomes U+FFFD
+// in place. A fault anywhere else (text, names, comments, declarations), or
+// a NUL byte, leaves `text` as it was and gives false with `badOffset` at
+// that byte, so scrambled or binary data is still never taken for markup.
+// Scanning starts at `from` (after a byte-order mark).
+bool RepairAttributeValueBytes(std::string& text, std::size_t from, std::size_t& badOffset);
+
 // Converts little-endian UTF-16 bytes (no BOM) to UTF-8. False for an odd
 // byte count or an unpaired surrogate; `out` is then unspecified.
 bool Utf16LeToUtf8(const unsigned char* data, std::size_t size, std::string& out);

@@ -76,9 +76,12 @@ bool MarkupTree::Load(std::string bytes, int encoding) {
     }
 
     // Scrambled or binary bytes are refused here, before the lenient parser
-    // could make a tree of whatever happens to look like tags.
+    // could make a tree of whatever happens to look like tags. A stray byte
+    // of another encoding inside an attribute value (one field saved by an
+    // editor in another code page) costs only that character.
     std::size_t badOffset = 0;
-    if (!IsCleanUtf8(std::string_view(source_).substr(offset), badOffset)) {
+    if (!IsCleanUtf8(std::string_view(source_).substr(offset), badOffset) &&
+        !RepairAttributeValueBytes(source_, offset, badOffset)) {
         return Fail(L"not UTF-8 text at byte " + std::to_wstring(badOffset));
     }
     return Parse(offset);

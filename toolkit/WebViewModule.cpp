@@ -7,6 +7,7 @@
 
 #include "platform/DesktopBackend.h"
 #include "platform/InstallFolder.h"
+#include "platform/Process.h"
 #include "platform/Utf8.h"
 #include "platform/Window.h"
 
@@ -70,6 +71,7 @@ IEmbeddedBrowser* CreateModuleWebView() {
     host.isWindowVisible = &platform::IsWindowVisible;
     host.sendMessage = &platform::SendMessageW;
     host.nativeWindowOf = &platform::NativeWindowOf;
+    host.openUrl = &platform::OpenUrl;
     return create(&host);
 }
 

@@ -17,7 +17,7 @@ namespace DuiLib {
 class IEmbeddedBrowser;
 
 // Bumped whenever the table changes; the module refuses another version.
-inline constexpr int kWebViewHostVersion = 1;
+inline constexpr int kWebViewHostVersion = 2;
 
 struct WebViewHost {
     int version = kWebViewHostVersion;
@@ -25,6 +25,9 @@ struct WebViewHost {
     BOOL (*isWindowVisible)(HWND) = nullptr;
     LRESULT (*sendMessage)(HWND, UINT, WPARAM, LPARAM) = nullptr;
     wxWindow* (*nativeWindowOf)(HWND) = nullptr;
+    // Opens an address in the player's own browser, as the launcher's
+    // buttons open theirs.
+    bool (*openUrl)(const std::wstring&) = nullptr;
 };
 
 // The module's export: a browser holding one reference, or null.

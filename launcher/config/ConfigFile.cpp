@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <wx/fileconf.h>
@@ -40,10 +41,23 @@ bool ReadBytes(const std::wstring& path, std::string& bytes) {
 
 enum class WriteResult { kOk, kCannotCreate, kFailed };
 
-WriteResult WriteWhole(const std::filesystem::path& path, const std::string& bytes, bool exclusive) {
+// `keep`, when given, is the replaced file's status: the new file takes its
+// permission bits (a group-writable file stays group-writable) and, where
+// this process may, its owner.
+WriteResult WriteWhole(const std::filesystem::path& path, const std::string& bytes, bool exclusive,
+                       const struct stat* keep) {
     const int flags = O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC) | O_CLOEXEC;
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return errno == EACCES ? WriteResult::kCannotCreate : WriteResult::kFailed;
+    if (keep) {
+        if (::fchmod(fd, keep->st_mode & 07777) != 0) {
+            ::close(fd);
+            return WriteResult::kFailed;
+        }
+        if (::fchown(fd, keep->st_uid, keep->st_gid) != 0) {
+            // Only root may hand a file to another owner; the content matters more.
+        }
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -120,14 +134,23 @@ bool ConfigFile::SaveTo(const std::wstring& path) const {
         bytes.swap(withCr);
     }
 
-    const auto target = NativePath(path);
+    auto target = NativePath(path);
+    std::error_code ec;
+    // A link (to a file shared between installations, say) stays a link: the
+    // file it leads to is the one replaced.
+    if (std::filesystem::is_symlink(target, ec)) {
+        const auto resolved = std::filesystem::canonical(target, ec);
+        if (ec) return false;
+        target = resolved;
+    }
     // A write-protected file stays as it is, as a direct rewrite would.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
     auto temp = target;
     temp += ".saving";
-    std::error_code ec;
     std::filesystem::remove(temp, ec);
-    const WriteResult result = WriteWhole(temp, bytes, true);
+    const WriteResult result = WriteWhole(temp, bytes, true, existed ? &old : nullptr);
     if (result == WriteResult::kOk) {
         std::filesystem::rename(temp, target, ec);
         if (!ec) return true;
@@ -136,5 +159,5 @@ bool ConfigFile::SaveTo(const std::wstring& path) const {
     if (result != WriteResult::kCannotCreate) return false;
     // A folder we may not create files in, holding a file we may write:
     // only then is the file rewritten in place.
-    return WriteWhole(target, bytes, false) == WriteResult::kOk;
+    return WriteWhole(target, bytes, false, nullptr) == WriteResult::kOk;
 }

@@ -40,7 +40,9 @@ public:
     // Writes the whole configuration to `path` through a temporary file in
     // the same folder that replaces the file only once complete, so a failed
     // save never leaves the player's file cut short. A file that used CR LF
-    // line ends keeps them. False when nothing could be written.
+    // line ends keeps them; the replaced file's mode (and owner, where
+    // allowed) carries over, and a link is followed to the file it names,
+    // which is the one replaced. False when nothing could be written.
     bool SaveTo(const std::wstring& path) const;
 
 private:

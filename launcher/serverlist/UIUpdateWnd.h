@@ -66,9 +66,10 @@ public:
     const ServerModel& Areas() const { return areas_; }
     int CurrentArea() const { return currentArea_; }
     DuiLib::COptionUI* ServerBtn() const { return serverBtn_; }
-    // The version label and the bar; null when the skin lacks them. UI thread.
+    // The version label, the bar and its percentage; null when the skin lacks them. UI thread.
     DuiLib::CControlUI* CurVersionTxt() const { return curVersionTxt_; }
     DuiLib::CProgressUI* ProgressCtrl() const { return progressCtrl_; }
+    DuiLib::CControlUI* ProgressTxt() const { return progressTxt_; }
 
 protected:
     std::wstring SkinFile() const override;

@@ -57,14 +57,14 @@ void DisableEnterGame() {
     });
 }
 
-// The bar full and the marker at its end: the check is behind the player.
+// The bar full, its label at "100%" and the marker at its end: the check is
+// behind the player, and a full bar beside "0%" would contradict itself.
 void ShowCheckDone() {
     CallOnUiThread([] {
         LauncherFrameWnd* frame = theLauncherFrame;
         UIUpdateWnd* pane = frame ? frame->updateWnd.get() : nullptr;
         if (!pane) return false;
-        if (DuiLib::CProgressUI* bar = pane->ProgressCtrl()) bar->SetValue(100);
-        pane->MoveProgressMarker(1.0f);
+        pane->SetUpdateProgress(100.0f);
         return true;
     });
 }

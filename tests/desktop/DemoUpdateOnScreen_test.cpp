@@ -20,6 +20,7 @@
 #include "launcher/ui/ScreenLayout.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "support/TextPattern.h"
 
 // The demo update as scripts/run-demo shows it on a desktop: the project's
 // update site, rate-limited as run-demo limits it, and the launcher of a new
@@ -184,6 +185,18 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     const std::uintmax_t bytes = PackageBytes();
     const std::uintmax_t rate = std::max<std::uintmax_t>(bytes / 10, 4096);
     const fs::path output = dir_ / "site.out";
+    // The player's browser: a stand-in opener first on PATH, which the
+    // launcher (a child of the site) inherits.
+    const fs::path bin = dir_ / "bin";
+    fs::create_directories(bin);
+    testsupport::WriteFileBytes(bin / "xdg-open", "#!/bin/sh\necho \"$*\" >>'" + (dir_ / "opened.log").string() + "'\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    struct PathBack {
+        std::string path;
+        ~PathBack() { ::setenv("PATH", path.c_str(), 1); }
+    } pathBack{path};
     // The site passes SIGTERM on to the launcher and waits for it.
     testsupport::ChildProcess site({UPDATESITE_TOOL, "--root", (kDemo / "site").string(), "--rate",
                                     std::to_string(rate), "--log", (dir_ / "site.log").string(), "--",
@@ -274,6 +287,62 @@ TEST_F(DemoUpdateOnScreenTest, ShowsTheUpdateAndComesBackAtTheNewVersion) {
     });
     Keep(shot, "restarted");
     EXPECT_TRUE(enabled) << "Enter Game stayed disabled in the launcher that came back";
+
+    // The three web panels show the site's pages: the page's own background
+    // with its text over most of the browser's rectangle, not the skin's.
+    const std::string pageSuffix = screenClass == 2 ? "_s" : "";
+    const fs::path pages = fs::path(LAUNCHER_SOURCE_DIR) / "demo" / "site" / "get_web";
+    struct Panel {
+        std::string skin, page;
+        POINT offset;
+        ScreenBox browser;
+    };
+    std::vector<Panel> panels = {{"top" + suffix + ".xml", "new_top" + pageSuffix + ".html", offsets.top, {}},
+                                 {"news" + suffix + ".xml", "new_left" + pageSuffix + ".html", offsets.news, {}},
+                                 {"news2" + suffix + ".xml", "new_right" + pageSuffix + ".html", offsets.news2, {}}};
+    for (Panel& panel : panels) {
+        ScreenBox size;
+        ASSERT_TRUE(testsupport::SkinBox(panel.skin, "", size));
+        // The panel skins put the browser under a 22-pixel header, inside a
+        // 3-pixel frame.
+        panel.browser = {"", main.x + static_cast<int>(panel.offset.x) + 3, main.y + static_cast<int>(panel.offset.y) + 25,
+                         size.w - 6, size.h - 28};
+    }
+    const auto pageShown = [&](const wxImage& image, const Panel& panel) {
+        std::vector<std::string> m;
+        if (!testsupport::TextPattern("background:#([0-9a-f]{6})").Search(Read(pages / panel.page), m)) return false;
+        const long page = std::stol(m[1], nullptr, 16);
+        const ScreenBox& b = panel.browser;
+        const int area = b.w * b.h;
+        const int unlike = testsupport::PixelsUnlike(image, b.x, b.y, b.x + b.w, b.y + b.h, page);
+        // Mostly the page's background, and some of it text.
+        return unlike < area / 2 && unlike > area / 100;
+    };
+    std::string missing;
+    const bool pagesShown = testsupport::WaitFor([&] {
+        missing.clear();
+        if (!testsupport::CaptureScreen(shot)) return false;
+        for (const Panel& panel : panels) {
+            if (!pageShown(shot, panel)) missing += panel.page + " ";
+        }
+        return missing.empty();
+    });
+    Keep(shot, "web-panels");
+    EXPECT_TRUE(pagesShown) << "no page in the panels of " << missing;
+
+    // A news item opens in the player's browser (the stand-in opener on
+    // PATH writes down what it was given): the first row of the left panel,
+    // whose list starts 4 pixels down and has 24-pixel rows.
+    const ScreenBox& left = panels[1].browser;
+    testsupport::ClickAt(left.x + 60, left.y + 4 + 12);
+    std::string opened;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        opened = Read(dir_ / "opened.log");
+        return !opened.empty();
+    })) << "the link reached no browser";
+    std::vector<std::string> address;
+    ASSERT_TRUE(testsupport::TextPattern("update site at (http://127\\.0\\.0\\.1:[0-9]+/)").Search(Read(output), address));
+    EXPECT_EQ(opened, address[1] + "get_web/notice.html#n1\n");
 
     // The site's server list, with more servers in its first area than the
     // installation's own list had.

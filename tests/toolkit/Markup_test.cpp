@@ -90,7 +90,10 @@ TEST(Markup, RefusesEverythingThatIsNotOneWellFormedTree) {
         {"text after the root", "<tarno/>garbage"},
         {"two roots", "<tarno/><tarno/>"},
         {"mismatched end tag", "<tarno><area></server></tarno>"},
-        {"invalid UTF-8 in a value", "<tarno name=\"\xC0\xAF\"/>"},
+        {"invalid UTF-8 in text", "<tarno>\xC0\xAF</tarno>"},
+        {"invalid UTF-8 in a name", "<tar\xC0no/>"},
+        {"invalid UTF-8 in a comment", "<!-- \xB5\xE7 --><tarno/>"},
+        {"a NUL in a value", std::string("<tarno name=\"a\0b\"/>", 19)},
         {"UTF-16 with an odd byte count", std::string("\xFF\xFE<\0a\0/\0>\0!", 11)},
         {"UTF-16 unpaired surrogate", Utf16Le(u"<a b=\"\xD800\"/>", true)},
         {"plain text", "hello world"},
@@ -102,6 +105,27 @@ TEST(Markup, RefusesEverythingThatIsNotOneWellFormedTree) {
         EXPECT_FALSE(markup.IsValid());
         EXPECT_FALSE(markup.GetRoot().IsValid());
         EXPECT_FALSE(markup.GetLastErrorMessage().empty());
+    }
+}
+
+// One field saved in another encoding costs only its own odd bytes: each
+// reads as U+FFFD, and everything around it as written.
+TEST(Markup, StrayBytesInsideValuesReadAsReplacementCharacters) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        const wchar_t* value;
+    } cases[] = {
+        {"a GBK name", "<tarno name=\"\xB5\xE7\xD0\xC5\"/>", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"one byte among UTF-8", "<tarno name=\"电\xFF信\"/>", L"电\uFFFD信"},
+        {"a cut sequence at the end", "<tarno name='ab\xE7\x94'/>", L"ab\uFFFD\uFFFD"},
+        {"after a BOM", "\xEF\xBB\xBF<tarno name=\"\xC0\xAF\"/>", L"\uFFFD\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMarkup markup;
+        ASSERT_TRUE(LoadBytes(markup, c.bytes));
+        EXPECT_STREQ(markup.GetRoot().GetAttributeValue(L"name"), c.value);
     }
 }
 

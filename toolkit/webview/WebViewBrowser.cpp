@@ -36,6 +36,7 @@ CWebViewBrowser::~CWebViewBrowser() {
             g_signal_handlers_disconnect_by_data(page, this);
         view_->Unbind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
         view_->Unbind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
+        view_->Unbind(wxEVT_WEBVIEW_NEWWINDOW, &CWebViewBrowser::OnNewWindow, this);
         view_->Destroy();
     }
 }
@@ -97,6 +98,7 @@ void CWebViewBrowser::EnsureView() {
     view->EnableContextMenu(false);
     view->Bind(wxEVT_WEBVIEW_LOADED, &CWebViewBrowser::OnLoaded, this);
     view->Bind(wxEVT_WEBVIEW_ERROR, &CWebViewBrowser::OnError, this);
+    view->Bind(wxEVT_WEBVIEW_NEWWINDOW, &CWebViewBrowser::OnNewWindow, this);
     // The backend is the page's own widget (the handle is a scrolled window
     // around it, which never sees the press).
     if (auto* page = static_cast<GtkWidget*>(view->GetNativeBackend()))
@@ -128,6 +130,12 @@ void CWebViewBrowser::OnError(wxWebViewEvent& event) {
     failed_ = true;
     loaded_ = false;
     Place();
+}
+
+void CWebViewBrowser::OnNewWindow(wxWebViewEvent& event) {
+    // A panel has no room for a second page: the player's browser shows it.
+    const std::wstring url = event.GetURL().ToStdWstring();
+    if (host_.openUrl && !url.empty()) host_.openUrl(url);
 }
 
 }  // namespace DuiLib

@@ -47,6 +47,7 @@ private:
     void OnWindowShown(wxShowEvent& event);
     void OnLoaded(wxWebViewEvent& event);
     void OnError(wxWebViewEvent& event);
+    void OnNewWindow(wxWebViewEvent& event);
 
     WebViewHost host_;
     unsigned long refs_ = 1;

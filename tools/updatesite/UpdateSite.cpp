@@ -59,6 +59,17 @@ std::string BindFailure(int port) {
     return why;
 }
 
+// What a browser needs to be told to show a page rather than offer it as a
+// download; everything else (packages, manifests, lists) is plain bytes.
+const char* ContentTypeOf(const fs::path& file) {
+    const std::string extension = file.extension().string();
+    if (extension == ".html" || extension == ".htm") return "text/html; charset=utf-8";
+    if (extension == ".css") return "text/css; charset=utf-8";
+    if (extension == ".png") return "image/png";
+    if (extension == ".svg") return "image/svg+xml";
+    return "application/octet-stream";
+}
+
 }  // namespace
 
 struct UpdateSite::Server {
@@ -113,7 +124,7 @@ bool UpdateSite::Start(std::string& failure) {
         // provider with offsets inside it, so one sized provider answers
         // whole files, 206 ranges and 416 alike.
         response.set_content_provider(
-            static_cast<std::size_t>(size), "application/octet-stream",
+            static_cast<std::size_t>(size), ContentTypeOf(file),
             [file, rate](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                 std::ifstream in(file, std::ios::binary);
                 in.seekg(static_cast<std::streamoff>(offset));

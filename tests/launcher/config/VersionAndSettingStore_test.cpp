@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "launcher/config/SettingStore.h"
+#include "launcher/config/SetupStore.h"
 #include "launcher/config/VersionStore.h"
 #include "platform/MessageBox.h"
 #include "support/TempDir.h"
@@ -15,6 +19,7 @@ protected:
     void SetUp() override {
         VersionStore::ResetForTesting();
         SettingStore::ResetForTesting();
+        SetupStore::ResetForTesting();
     }
     void TearDown() override { SetUp(); }
 
@@ -119,6 +124,80 @@ TEST_F(StoreTest, MissingResolutionIniShowsItsBox) {
     SettingStore::Instance().path = PathOf("resolution.ini");
     EXPECT_FALSE(SettingStore::Instance().Save());
     EXPECT_FALSE(std::filesystem::exists(dir / "resolution.ini"));
+}
+
+// Each store's save replaces its file atomically, yet the player's or the
+// operator's arrangements survive: a group-writable file stays so, and a
+// link to a file shared elsewhere stays a link while the shared file gets
+// the new value.
+TEST_F(StoreTest, SavesKeepTheFilesModeAndWriteThroughLinks) {
+    struct Store {
+        const char* file;
+        const char* content;
+        std::function<bool(const std::wstring&)> loadChangeSave;
+        const char* written;
+    };
+    const Store stores[] = {
+        {"qx.ini", "[Setup]\nServerAddr=old\n",
+         [](const std::wstring& path) {
+             auto& store = SetupStore::Instance();
+             if (!store.Load(path)) return false;
+             store.serverAddr = L"10.1.2.3";
+             return store.Save();
+         },
+         "ServerAddr=10.1.2.3"},
+        {"version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n",
+         [](const std::wstring& path) {
+             auto& store = VersionStore::Instance();
+             return store.Load(path) && store.SaveKey(L"Version", L"1.1");
+         },
+         "Version=1.1"},
+        {"resolution.ini", "[Setting]\nVoice=1\n",
+         [](const std::wstring& path) {
+             auto& store = SettingStore::Instance();
+             if (!store.Load(path)) return false;
+             store.resolution = L"800*600";
+             return store.Save();
+         },
+         "Resolution=800*600"},
+    };
+    const struct {
+        const char* what;
+        bool throughLink;
+        mode_t mode;
+    } ways[] = {
+        {"group-writable file", false, 0664},
+        {"private file", false, 0600},
+        {"link to a shared file", true, 0664},
+    };
+    for (const Store& store : stores) {
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(store.file) + ", " + way.what);
+            SetUp();
+            const std::filesystem::path shared = dir / "shared" / store.file;
+            const std::filesystem::path file = dir / store.file;
+            std::filesystem::remove(file);
+            std::filesystem::remove_all(dir / "shared");
+            std::filesystem::create_directories(dir / "shared");
+            const std::filesystem::path real = way.throughLink ? shared : file;
+            testsupport::WriteFileBytes(real, store.content);
+            ASSERT_EQ(::chmod(real.c_str(), way.mode), 0);
+            if (way.throughLink) std::filesystem::create_symlink(shared, file);
+
+            ASSERT_TRUE(store.loadChangeSave(file.wstring()));
+            EXPECT_EQ(std::filesystem::is_symlink(file), way.throughLink);
+            struct stat after {};
+            ASSERT_EQ(::stat(real.c_str(), &after), 0);
+            EXPECT_EQ(after.st_mode & 07777, way.mode);
+            const std::string text = testsupport::ReadFileBytes(real);
+            EXPECT_NE(text.find(store.written), std::string::npos) << text;
+            std::size_t files = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(real.parent_path())) {
+                files += entry.path().filename().string().find(".saving") == std::string::npos ? 0 : 1;
+            }
+            EXPECT_EQ(files, 0u) << "no temporary file left";
+        }
+    }
 }
 
 }  // namespace

@@ -81,6 +81,22 @@ TEST_F(ServerListDocumentTest, ScrambledDocumentIsReadThroughATemporaryCopyThatI
     EXPECT_FALSE(fs::exists(dir_ / "ServerList.xml.tmp"));
 }
 
+// An operator's editor saved one server's name in GBK: that name shows
+// replacement characters, and the rest of the list is read as written.
+TEST_F(ServerListDocumentTest, ANameInAnotherEncodingCostsOnlyItsOwnCharacters) {
+    std::string bytes = kThreeAreas;
+    const std::string gbk = "\xB5\xE7\xD0\xC5";  // 电信 in GBK: no byte pair of it is UTF-8
+    bytes.replace(bytes.find("白虎堂"), std::string("白虎堂").size(), gbk);
+    Write(bytes);
+    const ServerListDocument doc = Read();
+    ASSERT_EQ(doc.status, Status::Loaded);
+    ASSERT_EQ(doc.areas.size(), 3u);
+    EXPECT_EQ(Names(doc.areas[0]), (std::vector<std::wstring>{L"青龙殿", std::wstring(4, L'\uFFFD')}));
+    EXPECT_EQ(doc.areas[0].servers[1]->address, L"10.0.0.2");
+    EXPECT_EQ(Names(doc.areas[2]), (std::vector<std::wstring>{L"天诺城", L"昆仑墟"}));
+    EXPECT_FALSE(fs::exists(dir_ / "ServerList.xml.tmp")) << "read as plain XML, not as a scrambled file";
+}
+
 TEST_F(ServerListDocumentTest, UnreadableInputs) {
     EXPECT_EQ(ReadServerListDocument(L"").status, Status::Unreadable);
     EXPECT_EQ(Read().status, Status::Unreadable) << "missing file";
@@ -209,7 +225,8 @@ TEST_F(ServerListDocumentTest, ReadsEveryDocumentAsTheWideMarkupDoes) {
         {"text after the root", "<tarno/>garbage"},
         {"two roots", "<tarno/><tarno/>"},
         {"truncated", std::string(kThreeAreas).substr(0, 200)},
-        {"invalid UTF-8", "<tarno><area name=\"\xC0\xAF\"/></tarno>"},
+        {"invalid UTF-8 in a value", "<tarno><area name=\"\xC0\xAF\"/></tarno>"},
+        {"invalid UTF-8 between elements", "<tarno><area name=\"a\"/>\xC0\xAF</tarno>"},
         {"a NUL byte", std::string("<tarno>\0</tarno>", 16)},
         {"empty", ""},
     };

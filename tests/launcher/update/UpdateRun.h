@@ -53,6 +53,7 @@ struct Outcome {
     bool buttonEnabled = false;
     bool updateBusy = true;
     int progress = -1;
+    std::wstring progressText;
     std::wstring versionText;
 };
 
@@ -129,6 +130,7 @@ protected:
         seen.updateBusy = frame.updateBusy;
         if (UIUpdateWnd* pane = frame.updateWnd.get()) {
             if (pane->ProgressCtrl()) seen.progress = pane->ProgressCtrl()->GetValue();
+            if (pane->ProgressTxt()) seen.progressText = pane->ProgressTxt()->GetText().Str();
             if (pane->CurVersionTxt()) seen.versionText = pane->CurVersionTxt()->GetText().Str();
         }
         return seen;

@@ -53,6 +53,7 @@ TEST_P(CheckTest, DecidesWhetherToDownload) {
     EXPECT_TRUE(seen.buttonEnabled);
     EXPECT_FALSE(seen.updateBusy);
     EXPECT_EQ(seen.progress, 100);
+    EXPECT_EQ(seen.progressText, L"100%");
     const std::string log = Log();
     EXPECT_EQ(CountOf(log, c.downloads ? kUpdating : kLatest), 1) << log;
     EXPECT_EQ(CountOf(log, c.downloads ? kLatest : kUpdating), 0) << log;
@@ -88,6 +89,7 @@ TEST_P(MissingLibraryTest, TheGameMayBeEnteredAtOnce) {
     EXPECT_TRUE(seen.buttonEnabled);
     EXPECT_FALSE(seen.updateBusy);
     EXPECT_EQ(seen.progress, 100);
+    EXPECT_EQ(seen.progressText, L"100%");
     const std::string log = Log();
     EXPECT_EQ(CountOf(log, kLatest), 1) << log;
     EXPECT_EQ(CountOf(log, kNoServer), 0) << log;
