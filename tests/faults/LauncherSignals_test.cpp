@@ -209,44 +209,9 @@ TEST_P(PhaseTest, SigtermEndsTheLauncherWithinASecondAndCorruptsNothing) {
 INSTANTIATE_TEST_SUITE_P(Phases, PhaseTest, ::testing::ValuesIn(kSigtermRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-struct KillRow {
-    const char* name;
-    bool duringInstall;  // else during the data package's download
-};
-
-class KillTest : public LauncherFault, public ::testing::WithParamInterface<KillRow> {};
-
-TEST_P(KillTest, SigkillLeavesAGameTheNextStartRepairsAndUpdates) {
-    const bool install = GetParam().duringInstall;
-    if (!install) server.Slow(DataPackage(), SiteFile(DataPackage()), 2048, 20ms);
-    JournalWatch journal(game->Folder());
-    auto child = Start();
-    if (install) {
-        ASSERT_TRUE(journal.Wait(30s)) << Logs();
-    } else {
-        ASSERT_TRUE(server.WaitForRequests(DataPackage(), 1)) << Logs();
-        std::this_thread::sleep_for(300ms);
-    }
-    ASSERT_GT(child->Pid(), 0);
-    ::kill(-child->Pid(), SIGKILL);
-    EXPECT_EQ(child->Wait(10s), 128 + SIGKILL);
-    EXPECT_TRUE(WaitUntil([] { return faulttest::LiveChildren().empty(); }, 5s));
-    const bool journalLeft = fs::exists(game->Folder() / "install.journal");
-    if (install) {
-        // The kill landed within the install: its journal is what the next
-        // start must roll back.
-        EXPECT_TRUE(journalLeft) << "the install ended before the kill arrived";
-    } else {
-        EXPECT_FALSE(journalLeft);
-        EXPECT_EQ(game->Inconsistency(), "") << Logs();
-        EXPECT_EQ(game->Versions(), "1.0.0.1.1/1.0.0.1") << "killed before the data stage's package arrived";
-    }
-    FinishUpdate();
-}
-
-const KillRow kKillRows[] = {{"download", false}, {"install", true}};
-INSTANTIATE_TEST_SUITE_P(Phases, KillTest, ::testing::ValuesIn(kKillRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+// A kill -9 during the download or the install is one of the random
+// moments of the update property test (tests/system), which also restarts
+// without and with the server.
 
 // Every file under `folder`, by relative path.
 std::set<std::string> FilesUnder(const fs::path& folder) {
