@@ -173,6 +173,48 @@ TEST_F(UpdateRegression, ALauncherFileTheUpdaterCannotReplaceLeavesTheOldLaunche
     EXPECT_EQ(rig->DifferenceFromNamedVersions(), "") << rig->Logs();
 }
 
+// A stage that fails to install on the player's machine (a file he
+// changed, which the stage's delta no longer applies to) is recorded; the
+// next start takes the full stage from "*" instead of failing the same way,
+// and the game reaches the newest version byte for byte.
+TEST_F(UpdateRegression, AFailedStageFallsBackToTheFullStage) {
+    PlanShape shape = kOneUpdStage;
+    shape.packs = false;  // a full package carries packs whole
+    std::mt19937_64 random(kSeed);
+    std::string big(64 << 10, '\0');
+    for (char& c : big) c = static_cast<char>(random());
+    Make(shape, [&](systemtest::UpdatePlan& plan) {
+        plan.oldGame.files["big.bin"] = big;
+        std::string changed = big;
+        changed[1000] = static_cast<char>(changed[1000] ^ 0x55);
+        systemtest::GameTree& newest = plan.stages[0].steps.back();
+        newest.files["big.bin"] = changed;
+        // A full package deletes nothing (it is made for any old version),
+        // so this world's stage deletes nothing either.
+        for (const auto& [path, bytes] : plan.oldGame.files) newest.files.emplace(path, bytes);
+        newest.folders.insert(plan.oldGame.folders.begin(), plan.oldGame.folders.end());
+    });
+    ASSERT_TRUE(rig->PublishFullStage()) << rig->Failure();
+    testsupport::WriteFileBytes(rig->Install() / "big.bin", big + "the player's own bytes");
+    ASSERT_TRUE(rig->StartSite()) << rig->Failure();
+    {
+        auto launcher = rig->StartLauncher();
+        EXPECT_TRUE(faulttest::WaitUntil([&] { return fs::exists(rig->Install() / "update.failed"); }, 60s))
+            << rig->Logs();
+        rig->KillPrograms();
+        launcher->Wait(10s);
+    }
+    EXPECT_EQ(rig->Versions(), rig->Plan().DataVersion(0) + "/" + rig->Plan().OldLauncher());
+    EXPECT_NE(ReadFileBytes(rig->Install() / "run.log").find("big.bin"), std::string::npos) << rig->Logs();
+
+    RunToTarget();
+    EXPECT_EQ(rig->Versions(), rig->TargetVersions());
+    EXPECT_EQ(rig->DifferenceFromNamedVersions(), "") << rig->Logs();
+    EXPECT_NE(ReadFileBytes(rig->Install() / "update.log").find("planning around a failed stage"), std::string::npos)
+        << rig->Logs();
+    EXPECT_FALSE(fs::exists(rig->Install() / "update.failed"));
+}
+
 TEST_F(UpdateRegression, AGameFolderOnAnotherFileSystemUpdates) {
     if (const std::string why = faulttest::MountsUnavailable(); !why.empty()) GTEST_SKIP() << why;
     Make(kOneUpdStage);

@@ -183,6 +183,19 @@ bool UpdateRig::Build() {
     return true;
 }
 
+bool UpdateRig::PublishFullStage() {
+    const std::string newest = plan_.DataVersion(plan_.DataVersions() - 1);
+    const fs::path output = dir_ / "packages" / "full.upd";
+    if (!Package("", dir_ / "empty", GameTreePath(dir_, newest), output)) return false;
+    const fs::path out = dir_ / "publish-full.out";
+    const std::string publish = Quoted(UPDATETOOL_TOOL) + " publish " + Quoted(dir_ / "site") + " --key " +
+                                Quoted(DemoGame::BuildDir() / "keys" / "update.key") + " --stage data '*' " + newest +
+                                " " + Quoted(output) + " >" + Quoted(out) + " 2>&1";
+    if (std::system(publish.c_str()) == 0) return true;
+    failure_ = "updatetool publish of the full stage failed: " + ReadFileBytes(out);
+    return false;
+}
+
 bool UpdateRig::LayInstallation(const fs::path& folder) {
     install_ = folder.empty() ? dir_ / "install" : folder;
     const DemoGame demo(install_, "http://127.0.0.1:1/");

@@ -40,6 +40,10 @@ public:
     // (1-based) of stage `s` (1-based).
     std::string PackageWarnings(std::size_t s, std::size_t n) const;
 
+    // Publishes, beside the plan's stages, a full data stage from "*" to the
+    // newest data version (built against an empty folder).
+    bool PublishFullStage();
+
     // Lays the old version down at `folder` (default <dir>/install), its
     // Do.ini pointing at the site when it runs, else at a closed port.
     bool LayInstallation(const std::filesystem::path& folder = {});

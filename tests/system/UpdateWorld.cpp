@@ -200,7 +200,7 @@ UpdatePlan GeneratePlan(Random& random, const std::string& name, const PlanShape
     plan.name = name;
     const int stages = shape.stages.value_or(Draw(random, 1, 3));
     const int fullStage = shape.full.value_or(Chance(random, 30)) ? Draw(random, 0, stages - 1) : -1;
-    TreeMaker maker(random, fullStage < 0);
+    TreeMaker maker(random, shape.packs.value_or(fullStage < 0));
     plan.oldGame = maker.Old();
     GameTree current = plan.oldGame;
     for (int s = 0; s < stages; ++s) {

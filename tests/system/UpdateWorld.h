@@ -66,6 +66,7 @@ struct PlanShape {
     std::optional<bool> full = {};             // whether one stage comes from "*"
     std::optional<bool> launcher = {};         // whether there is a launcher stage
     std::optional<PackageKind> kind = {};      // every package of the stages
+    std::optional<bool> packs = {};            // whether the trees hold packs (not with a full stage)
 };
 
 UpdatePlan GeneratePlan(std::mt19937_64& random, const std::string& name, const PlanShape& shape = {});
