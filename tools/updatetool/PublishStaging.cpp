@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "liveupdate/ManifestCheck.h"
 #include "liveupdate/UpdateFiles.h"
 
 namespace fs = std::filesystem;
@@ -80,4 +81,37 @@ bool PublishStaging::MoveIn(const std::string& serialFolder, const std::string& 
     if (!Rename(path_ / manifestName, site_ / manifestName, failure)) return false;
     SyncFolder(site_);
     return true;
+}
+
+bool PublishStaging::FinishInterrupted(const fs::path& site, const std::string& manifestName, const PublicKey& key,
+                                       std::vector<std::string>& notes) {
+    std::string manifest;
+    std::string sig;
+    std::string failure;
+    std::string reason;
+    if (!ReadWholeFile(site / (manifestName + ".sig"), kMaxSignatureBytes, sig, failure)) return false;
+    if (ReadWholeFile(site / manifestName, kMaxManifestBytes, manifest, failure) &&
+        SignatureHolds(manifest, sig, key, reason)) {
+        return true;
+    }
+    std::error_code ec;
+    fs::path absolute = fs::absolute(site, ec).lexically_normal();
+    if (!absolute.has_filename()) absolute = absolute.parent_path();
+    const std::string prefix = "." + absolute.filename().string() + ".publish-";
+    for (fs::directory_iterator it(absolute.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->path().filename().string().starts_with(prefix)) continue;
+        const fs::path staged = it->path() / manifestName;
+        std::string bytes;
+        if (!ReadWholeFile(staged, kMaxManifestBytes, bytes, failure) || !SignatureHolds(bytes, sig, key, reason)) {
+            continue;
+        }
+        if (::rename(staged.c_str(), (site / manifestName).c_str()) != 0) return false;
+        SyncFolder(site);
+        std::error_code removeError;
+        fs::remove_all(it->path(), removeError);
+        notes.push_back("finished a publish interrupted before its manifest was moved in (" +
+                        PathText(it->path()) + ")");
+        return true;
+    }
+    return false;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "liveupdate/UpdateKey.h"
+
 class PublishStaging {
 public:
     explicit PublishStaging(std::filesystem::path site);
@@ -30,6 +32,15 @@ public:
     // `notes` says so.
     bool MoveIn(const std::string& serialFolder, const std::string& manifestName, std::vector<std::string>& notes,
                 std::string& failure);
+
+    // A publish killed between moving the signature and moving the manifest
+    // left a signature in the site that vouches for the manifest still in
+    // its staging folder, so players refuse the pair. When `key` verifies
+    // that staged manifest against the site's signature, it is moved in,
+    // finishing that publish, and `notes` says so. True when the site's pair
+    // holds afterwards or there was nothing to finish.
+    static bool FinishInterrupted(const std::filesystem::path& site, const std::string& manifestName,
+                                  const PublicKey& key, std::vector<std::string>& notes);
 
 private:
     std::filesystem::path site_;

@@ -217,6 +217,8 @@ bool Publish(const PublishOptions& options, std::time_t now, PublishResult& resu
     result.replacedManifest = siteThere && fs::exists(manifestPath, ec);
     PlayerVersions players = options.playersAt;
     if (result.replacedManifest) {
+        if (!options.dryRun) PublishStaging::FinishInterrupted(options.site, options.manifestName, key.publicKey,
+                                                               result.notes);
         if (!ReadSiteManifest(manifestPath, key.publicKey, m, failure)) return false;
         if (!CheckListedPackages(r, m)) return false;
         if (m.serial == std::numeric_limits<std::uint64_t>::max()) return r.Refuse("the serial cannot rise further");
