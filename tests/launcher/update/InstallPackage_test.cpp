@@ -277,6 +277,34 @@ TEST_F(InstallTest, ACommittedJournalIsFinishedNotUndone) {
     EXPECT_FALSE(fs::exists(game / "install.journal.done"));
 }
 
+// A package folder that cannot be read is never taken for an empty one,
+// whose files would count as installed without being there: the install
+// fails and the game stays as it was. Run as a player without rights (root
+// reads every folder), in a child.
+TEST_F(InstallTest, AnUnreadablePackageFolderFailsTheInstall) {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0) {
+        for (const auto& e : fs::recursive_directory_iterator(dir.Path())) {
+            ASSERT_EQ(::lchown(e.path().c_str(), kNobody, kNobody), 0) << e.path();
+        }
+        ASSERT_EQ(::chown(dir.Path().c_str(), kNobody, kNobody), 0);
+    }
+    const Snapshot before = Take(game);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(2);
+        if (::chmod((stem / "sub").c_str(), 0) != 0) ::_exit(3);
+        ::_exit(Install() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    fs::permissions(stem / "sub", fs::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    EXPECT_EQ(Take(game), before);
+    EXPECT_FALSE(fs::exists(game / "install.journal"));
+}
+
 // A package's file never replaces a game folder: the folder would have
 // been moved aside whole and deleted at the commit.
 TEST_F(InstallTest, AFileOverAGameFolderFailsAndKeepsTheFolder) {
