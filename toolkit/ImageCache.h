@@ -27,13 +27,19 @@ public:
     // The whole image `file` with `mask` (if set) turned transparent, or
     // null when it is missing or undecodable. Valid until Clear.
     const wxImage* Image(const std::wstring& file, bool hasMask, DWORD mask);
-    // The part `source` of the image scaled to `size`, as a bitmap for the
-    // default renderer; an empty `source` means all of it, an empty `size`
-    // its own size. Scaled once per size and kept, so drawing is always
-    // pixel for pixel (no seams between nine-patch pieces). Null when the
-    // image is missing or `source` lies outside it.
+    // The part `source` (in the 1x image's pixels) of the image scaled to
+    // `size` device pixels, as a bitmap for the default renderer; an empty
+    // `source` means all of it, an empty `size` its own size times `scale`.
+    // At a `scale` above 1 the part comes from the image's variant for that
+    // scale (`name@2x.png` beside `name.png`) when the skin has one exactly
+    // `scale` times as large, and from the 1x part scaled up otherwise. Each
+    // part is cut out before it is scaled and kept per size, so drawing is
+    // always pixel for pixel and never samples across a nine-patch slice's
+    // edge. Null when the image is missing or `source` lies outside it.
     const wxGraphicsBitmap* Bitmap(const std::wstring& file, bool hasMask, DWORD mask, const RECT& source,
-                                   SIZE size = SIZE{});
+                                   SIZE size = SIZE{}, int scale = 1);
+    // The name of `file`'s variant for `scale`: "a/b@2x.png" for "a/b.png".
+    static std::wstring ScaledName(const std::wstring& file, int scale);
 
     // Forgets every decoded image (a new skin archive was chosen).
     void Clear();
@@ -44,7 +50,7 @@ private:
     struct Entry {
         bool decoded = false;
         wxImage image;
-        std::map<std::wstring, wxGraphicsBitmap> parts;  // by "l,t,r,b wxh"
+        std::map<std::wstring, wxGraphicsBitmap> parts;  // by "l,t,r,b wxh @scale"
     };
     Entry& Load(const std::wstring& file, bool hasMask, DWORD mask);
 

@@ -4,6 +4,7 @@
 #include <wx/graphics.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "toolkit/AttributeValue.h"
 #include "toolkit/ImageCache.h"
@@ -36,6 +37,9 @@ const wchar_t* CRenderEngine::DefaultFaceName() { return L"WenQuanYi Micro Hei";
 
 CRenderEngine::CRenderEngine(wxDC& dc, const RECT& clip) {
     gc_.reset(wxGraphicsContext::CreateFromUnknownDC(dc));
+    // GTK scales whole numbers only; images are cut for that many device
+    // pixels per unit so they draw pixel for pixel.
+    scale_ = std::max(1, static_cast<int>(std::lround(dc.GetContentScaleFactor())));
     clips_[0] = clip;
     if (!gc_) return;
     gc_->SetAntialiasMode(wxANTIALIAS_DEFAULT);
@@ -134,8 +138,11 @@ bool CRenderEngine::DrawImage(const RECT& rc, const std::wstring& imageValue) {
             const RECT to{dx[col], dy[row], dx[col + 1], dy[row + 1]};
             if (part.Width() <= 0 || part.Height() <= 0 || to.Width() <= 0 || to.Height() <= 0) continue;
             if (!RectsIntersect(to, GetClip())) continue;
-            const wxGraphicsBitmap* bitmap =
-                cache.Bitmap(parsed.file, parsed.hasMask, parsed.mask, part, SIZE{to.Width(), to.Height()});
+            // Each slice is made at its device size from its own source
+            // rectangle, so the context draws it unscaled: scaling it there
+            // would sample past the slice's edge and show a seam.
+            const wxGraphicsBitmap* bitmap = cache.Bitmap(parsed.file, parsed.hasMask, parsed.mask, part,
+                                                          SIZE{to.Width() * scale_, to.Height() * scale_}, scale_);
             if (!bitmap) continue;
             gc_->DrawBitmap(*bitmap, static_cast<double>(to.left), static_cast<double>(to.top),
                             static_cast<double>(to.Width()), static_cast<double>(to.Height()));

@@ -50,9 +50,12 @@ public:
     static const wchar_t* DefaultFaceName();
 
     wxGraphicsContext* Context() { return gc_.get(); }
+    // Device pixels per client unit of the DC: 2 where GTK runs at scale 2.
+    int Scale() const { return scale_; }
 
 private:
     std::unique_ptr<wxGraphicsContext> gc_;
+    int scale_ = 1;
     static constexpr int kMaxDepth = 64;
     RECT clips_[kMaxDepth + 1];
     int depth_ = 0;

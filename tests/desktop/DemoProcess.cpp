@@ -71,7 +71,7 @@ DemoProcess::~DemoProcess() {
     if (!folder_.empty()) fs::remove_all(folder_, ec);
 }
 
-void DemoProcess::Start(bool withDisplay) {
+void DemoProcess::Start(bool withDisplay, int gdkScale) {
     const std::string exe = (folder_ / "launcher").string();
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -79,6 +79,7 @@ void DemoProcess::Start(bool withDisplay) {
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
         }
+        if (gdkScale > 0) ::setenv("GDK_SCALE", std::to_string(gdkScale).c_str(), 1);
         const int devNull = ::open("/dev/null", O_WRONLY);
         if (devNull >= 0) {
             ::dup2(devNull, STDOUT_FILENO);

@@ -55,8 +55,8 @@ public:
     pid_t Pid() const { return pid_; }
 
     // Starts the launcher, its output discarded; without a display when
-    // `withDisplay` is false.
-    void Start(bool withDisplay = true);
+    // `withDisplay` is false, at GTK scale `gdkScale` when it is above 0.
+    void Start(bool withDisplay = true, int gdkScale = 0);
     // Waits up to `seconds` for the launcher to end by itself: its exit
     // status (128 + signal when killed), or -1 when it is still running.
     int ExitStatus(int seconds);
