@@ -16,6 +16,9 @@
 
 namespace {
 
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
 constexpr const char* kUsage =
     "usage: skinpreview <bt.dat | skin-folder> <layout.xml> [options]\n"
     "Shows <layout.xml> of the skin archive (or of a loose skin folder) in a\n"
@@ -24,8 +27,8 @@ constexpr const char* kUsage =
     "  --rows <n>              rows put into every list (default 8)\n"
     "  --progress <percent>    value of every progress bar (default 42)\n"
     "  --at <x>,<y>            screen position (default: centred)\n"
-    "Exit codes: 0 done, 1 usage, 2 layout cannot be built, 3 no display,\n"
-    "4 screenshot cannot be written.\n";
+    "Exit codes, as every operator tool's: 0 done, 1 failure (the layout\n"
+    "cannot be built, no display, the screenshot cannot be written), 2 usage.\n";
 
 struct Options {
     std::filesystem::path skin;
@@ -83,13 +86,17 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
+    if (argc == 1) {
+        std::cout << kUsage;
+        return kExitUsage;
+    }
     if (!ParseArgs(argc, argv, options)) {
-        std::cerr << kUsage;
-        return 1;
+        std::cerr << "skinpreview: wrong arguments; skinpreview --help tells how to call it\n";
+        return kExitUsage;
     }
     if (std::string(platform::StartWindowBackend(platform::BackendChoice::Automatic, argc, argv)) != "desktop") {
         std::cerr << "skinpreview: no display can be opened\n";
-        return 3;
+        return kExitFailed;
     }
     std::error_code ec;
     const std::filesystem::path skin = std::filesystem::absolute(options.skin, ec);
@@ -108,7 +115,7 @@ int main(int argc, char** argv) {
         std::wstring error;
         if (!window.GetHWND() || !window.Built(error)) {
             std::cerr << "skinpreview: cannot build " << argv[2] << ": " << platform::ToUtf8(error) << '\n';
-            exitCode = 2;
+            exitCode = kExitFailed;
         } else {
             if (!options.placed) window.CenterWindow();
             window.ShowWindow(true);
@@ -116,7 +123,7 @@ int main(int argc, char** argv) {
                 platform::PumpPendingMessages();
                 if (!window.WriteScreenshot(options.screenshot)) {
                     std::cerr << "skinpreview: cannot write " << platform::ToUtf8(options.screenshot) << '\n';
-                    exitCode = 4;
+                    exitCode = kExitFailed;
                 }
             } else {
                 platform::RunMessageLoop();
