@@ -159,6 +159,7 @@ TEST_F(UpdateToolSite, InterruptedPublishLeavesTheServedFilesAsTheyWere) {
         const auto next = Tool(args);
         EXPECT_EQ(next.exitCode, 0) << step << "\n" << next.err;
         EXPECT_EQ(Contains(next.out, "finished a publish interrupted"), signatureMoved) << step << "\n" << next.out;
+        EXPECT_TRUE(NoStagingLeft()) << step << ": the killed publish's folder outlived the next one";
         EXPECT_TRUE(Contains(ReadFileBytes(dir / "site/version_newStyle.xml"), "2/data-1.0.0.2-1.0.0.3/1.upd")) << step;
         const auto verify = Tool("verify '" + server.Url("/up/version_newStyle.xml") + "' --key update.pub");
         EXPECT_EQ(verify.exitCode, 0) << step << "\n" << verify.out << verify.err;

@@ -12,6 +12,7 @@
 #include "liveupdate/UpdateLog.h"
 #include "tools/updatetool/KeyFiles.h"
 #include "tools/updatetool/PathCheck.h"
+#include "tools/updatetool/PublishStaging.h"
 #include "tools/updatetool/ScratchFolder.h"
 #include "tools/updatetool/SiteManifest.h"
 #include "tools/updatetool/UpdateTool.h"
@@ -186,6 +187,10 @@ int List(const ListOptions& o) {
         for (const std::string& folder : UnnamedSerialFolders(o.site, m)) {
             std::printf("not named by the manifest: %s ('updatetool prune' removes it)\n",
                         PathText(fs::path(o.site) / folder).c_str());
+        }
+        for (const fs::path& leftover : PublishStaging::LeftoversOf(o.site)) {
+            std::printf("left by an interrupted publish: %s (the next publish finishes or removes it)\n",
+                        PathText(leftover).c_str());
         }
     }
     return good ? kExitOk : kExitFailed;

@@ -115,3 +115,24 @@ bool PublishStaging::FinishInterrupted(const fs::path& site, const std::string& 
     }
     return false;
 }
+
+std::vector<fs::path> PublishStaging::LeftoversOf(const fs::path& site) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(site, ec).lexically_normal();
+    if (!absolute.has_filename()) absolute = absolute.parent_path();
+    const std::string prefix = "." + absolute.filename().string() + ".publish-";
+    for (fs::directory_iterator it(absolute.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->path().filename().string().starts_with(prefix) && it->is_directory(typeError)) {
+            found.push_back(it->path());
+        }
+    }
+    return found;
+}
+
+std::vector<fs::path> PublishStaging::Leftovers() const {
+    std::vector<fs::path> found = LeftoversOf(site_);
+    std::erase(found, path_);
+    return found;
+}

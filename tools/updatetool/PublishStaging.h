@@ -42,6 +42,11 @@ public:
     static bool FinishInterrupted(const std::filesystem::path& site, const std::string& manifestName,
                                   const PublicKey& key, std::vector<std::string>& notes);
 
+    // The staging folders of earlier publishes that were killed, beside
+    // `site` (not this object's own).
+    std::vector<std::filesystem::path> Leftovers() const;
+    static std::vector<std::filesystem::path> LeftoversOf(const std::filesystem::path& site);
+
 private:
     std::filesystem::path site_;
     std::filesystem::path path_;

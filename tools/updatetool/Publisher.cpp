@@ -280,5 +280,13 @@ bool Publish(const PublishOptions& options, std::time_t now, PublishResult& resu
     if (!siteThere && !fs::create_directories(options.site, ec) && ec) {
         return r.Refuse("cannot make the folder " + options.site.string() + ": " + ec.message());
     }
-    return staging.MoveIn(std::to_string(m.serial), options.manifestName, result.notes, failure);
+    if (!staging.MoveIn(std::to_string(m.serial), options.manifestName, result.notes, failure)) return false;
+    // What killed publishes left beside the site is superseded now: the
+    // site holds a complete, signed publish again.
+    for (const fs::path& leftover : staging.Leftovers()) {
+        std::error_code removeError;
+        fs::remove_all(leftover, removeError);
+        if (!removeError) result.notes.push_back("removed " + PathText(leftover) + ", left by an interrupted publish");
+    }
+    return true;
 }
