@@ -47,18 +47,8 @@ protected:
 
     // Signs `xml` with the operator's key into the site, as a publisher would.
     void SignInto(const std::string& xml) {
-        const std::string text = ReadFileBytes(dir / "update.key");
-        const std::string line = text.substr(text.find('\n') + 1, 88);
-        unsigned char secret[64];
-        ASSERT_EQ(sodium_base642bin(secret, sizeof secret, line.data(), line.size(), nullptr, nullptr, nullptr,
-                                    sodium_base64_VARIANT_ORIGINAL),
-                  0);
-        unsigned char sig[64];
-        crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(xml.data()), xml.size(), secret);
-        char b64[sodium_base64_ENCODED_LEN(64, sodium_base64_VARIANT_ORIGINAL)];
-        sodium_bin2base64(b64, sizeof b64, sig, sizeof sig, sodium_base64_VARIANT_ORIGINAL);
         Put(dir / "site/version_newStyle.xml", xml);
-        Put(dir / "site/version_newStyle.xml.sig", std::string(b64) + "\n");
+        Put(dir / "site/version_newStyle.xml.sig", SignatureOf(xml));
     }
 
     testsupport::TestHttpServer server;

@@ -247,17 +247,7 @@ TEST_F(UpdateToolSite, ListsASiteMadeByHandFromTheProtocol) {
         package("full/1.0.0.3.upd", full) + "</stage>\n<stage kind=\"launcher\" from=\"1.0.0.1\" to=\"1.0.0.2\">" +
         package("launcher/1.0.0.2.upd", launcher) + "</stage>\n</manifest>\n";
     Put(dir / "hand/version_newStyle.xml", xml);
-    const std::string keyText = ReadFileBytes(dir / "update.key");
-    const std::string line = keyText.substr(keyText.find('\n') + 1, 88);
-    unsigned char secret[64];
-    ASSERT_EQ(sodium_base642bin(secret, sizeof secret, line.data(), line.size(), nullptr, nullptr, nullptr,
-                                sodium_base64_VARIANT_ORIGINAL),
-              0);
-    unsigned char sig[64];
-    crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(xml.data()), xml.size(), secret);
-    char b64[sodium_base64_ENCODED_LEN(64, sodium_base64_VARIANT_ORIGINAL)];
-    sodium_bin2base64(b64, sizeof b64, sig, sizeof sig, sodium_base64_VARIANT_ORIGINAL);
-    Put(dir / "hand/version_newStyle.xml.sig", std::string(b64) + "\n");
+    Put(dir / "hand/version_newStyle.xml.sig", SignatureOf(xml));
     server.ServeFolder("/hand", dir / "hand");
 
     const auto list = Tool("list '" + server.Url("/hand/version_newStyle.xml") + "' --key update.key");
