@@ -2,13 +2,21 @@
 // 50 areas x 200 servers (read and parse the file, rebuild the model, fill the
 // pop-up list with area 0's 200 rows, preselect), next to a raw pugixml
 // parse of the same file that walks every area and server and reads each
-// attribute. Counters: ours_s and peer_s, per call, averaged over kCalls;
-// read_s: our reading of the file into the model alone.
+// attribute. Counters: ours_s and peer_s, per call, averaged over
+// SERVER_LIST_BENCH_CALLS calls (default 20); read_s: our reading of the file
+// into the model alone; ours_faults and peer_faults: the page faults per call
+// (fresh memory costs time that no instruction count shows).
+//
+// Under valgrind --tool=callgrind the program dumps the instructions of our
+// calls ("ours") and then of the peer's ("peer") as two parts, so
+// scripts/bench can put the instruction ratio, which the machine's load does
+// not move, beside the time ratio.
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
 #include <chrono>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -16,7 +24,9 @@
 #include <string>
 #include <string_view>
 
+#include <sys/resource.h>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 
 #include "launcher/LauncherFrameWnd.h"
 #include "launcher/config/SetupStore.h"
@@ -34,7 +44,16 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCalls = 20;
+int Calls() {
+    const char* s = std::getenv("SERVER_LIST_BENCH_CALLS");
+    return s && std::atoi(s) > 0 ? std::atoi(s) : 20;
+}
+
+long MinorFaults() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 // The peer: what any reader of the file does at least.
 std::size_t RawParseAndWalk(const fs::path& file) {
@@ -89,26 +108,36 @@ void BM_LoadServerList(benchmark::State& state) {
         frame->serverListWnd.Adopt(popup);
         popup->CreatePopup(nullptr, frame->offsets.popup);
 
+        const int calls = Calls();
         for (auto _ : state) {
+            long faults = MinorFaults();
+            CALLGRIND_ZERO_STATS;
             auto start = Clock::now();
-            for (int i = 0; i < kCalls; ++i) {
+            for (int i = 0; i < calls; ++i) {
                 const bool shown = UIUpdateWnd::LoadServerList(pane);
                 if (!shown || !popup->List() || popup->List()->GetCount() != 200) state.SkipWithError("not shown");
             }
-            const double ours = std::chrono::duration<double>(Clock::now() - start).count() / kCalls;
+            const double ours = std::chrono::duration<double>(Clock::now() - start).count() / calls;
+            CALLGRIND_DUMP_STATS_AT("ours");
+            const long oursFaults = MinorFaults() - faults;
+            faults = MinorFaults();
             start = Clock::now();
             std::size_t seen = 0;
-            for (int i = 0; i < kCalls; ++i) seen += RawParseAndWalk(dir / "ServerList.xml");
-            const double peer = std::chrono::duration<double>(Clock::now() - start).count() / kCalls;
+            for (int i = 0; i < calls; ++i) seen += RawParseAndWalk(dir / "ServerList.xml");
+            const double peer = std::chrono::duration<double>(Clock::now() - start).count() / calls;
+            CALLGRIND_DUMP_STATS_AT("peer");
+            const long peerFaults = MinorFaults() - faults;
             benchmark::DoNotOptimize(seen);
             // Our reading of the file alone, without filling the pop-up.
             start = Clock::now();
-            for (int i = 0; i < kCalls; ++i) seen += ReadServerListDocument(L"ServerList.xml").areas.size();
-            const double read = std::chrono::duration<double>(Clock::now() - start).count() / kCalls;
+            for (int i = 0; i < calls; ++i) seen += ReadServerListDocument(L"ServerList.xml").areas.size();
+            const double read = std::chrono::duration<double>(Clock::now() - start).count() / calls;
             if (seen == 0) state.SkipWithError("raw parse failed");
             state.counters["ours_s"] = ours;
             state.counters["peer_s"] = peer;
             state.counters["read_s"] = read;
+            state.counters["ours_faults"] = static_cast<double>(oursFaults) / calls;
+            state.counters["peer_faults"] = static_cast<double>(peerFaults) / calls;
         }
         frame->serverListWnd.Destroy();
         frame->updateWnd.Destroy();

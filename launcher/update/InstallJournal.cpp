@@ -29,6 +29,7 @@ constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
 // a rename cannot cross file systems.
 constexpr char kBesidePrefix[] = ".install.journal.";
 constexpr std::size_t kBlock = 1 << 20;
+constexpr int kAsidesPerFolder = 1000;
 
 InstallJournal::StepHook stepHook;  // tests only; set while no install runs
 
@@ -232,6 +233,7 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
     const JournalTime time;
     appDir_ = appDir;
     asideCount_ = 0;
+    asideFolderMade_ = -1;
     const std::string journal = Narrow(appDir + kJournalName);
     fileSystems_.clear();
     const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -274,7 +276,24 @@ bool InstallJournal::Flush() {
 }
 
 std::wstring InstallJournal::NextAsidePath() {
-    return appDir_ + kAsideFolder + std::to_wstring(asideCount_++);
+    // The originals are kept a thousand to a subfolder. In one folder of a
+    // hundred thousand names every rename into it and every removal at the
+    // commit lands somewhere else in its index, so each flush of a large
+    // install would write more of it per file; a subfolder's index stays a
+    // few blocks, and consecutive originals share it.
+    const int number = asideCount_++;
+    const int subfolder = number / kAsidesPerFolder;
+    const std::wstring folder = appDir_ + kAsideFolder + std::to_wstring(subfolder) + L"/";
+    if (subfolder != asideFolderMade_) {
+        // A folder that cannot be made fails the rename or copy into it.
+        // Its name is on disk before any original moves into it: a power
+        // loss must not take the folder and with it the originals the
+        // records rely on.
+        std::error_code ec;
+        if (fs::create_directories(Narrow(folder), ec)) SyncFolderOf(Narrow(folder.substr(0, folder.size() - 1)));
+        asideFolderMade_ = subfolder;
+    }
+    return folder + std::to_wstring(number);
 }
 
 void InstallJournal::NoteFileSystemOf(const std::string& path) {

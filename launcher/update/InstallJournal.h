@@ -1,7 +1,7 @@
 #pragma once
 // The undo journal of one update stage, however many packages it has. It
 // lives in the installation folder ("install.journal", with the saved
-// originals in "install.journal.d/", or beside an original that lies on
+// originals in "install.journal.d/<n / 1000>/<n>", or beside an original that lies on
 // another file system), outside the download folders that every check
 // deletes. Each change to the game is recorded, and flushed to disk, before
 // it is made; the originals are moved aside by rename, never copied, except
@@ -90,6 +90,7 @@ private:
     std::wstring appDir_;
     std::map<unsigned long long, std::string> fileSystems_;  // device: a folder on it
     int asideCount_ = 0;
+    int asideFolderMade_ = -1;  // the last subfolder of originals made
 };
 
 // True for `relative` (to the installation folder) naming the journal or
