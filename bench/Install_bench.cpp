@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/InstallRound.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/InstallPackage.h"
 #include "launcher/update/PackFile.h"
@@ -69,11 +70,8 @@ bool AddToZip(zipFile zip, const std::string& name, const std::string& data) {
            zipCloseFileInZip(zip) == ZIP_OK;
 }
 
-int Run(const std::string& command) { return std::system(command.c_str()); }
 
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // The game folder and the package, made once for all repetitions and
 // removed at exit.
@@ -113,7 +111,7 @@ public:
         ok = ok && AddToZip(zip, "data/0.dat", Bytes(at, rng)) &&
              AddToZip(zip, "data/0.dat.i", IndexBytes(patch, kPatchRecordSize, EncodePatchRecord));
         ok = zip && zipClose(zip, nullptr) == ZIP_OK && ok;
-        made = ok && Run("sync") == 0;
+        made = ok && bench::RunShell("sync") == 0;
     }
     ~Setup() {
         std::error_code ec;
@@ -125,10 +123,6 @@ public:
     bool made = false;
 };
 
-// One fresh copy of the game, flushed, so no side pays for the other's writes.
-bool FreshGame(const fs::path& from, const fs::path& to) {
-    return Run("cp -a " + Quote(from) + " " + Quote(to) + " && sync") == 0;
-}
 
 void BM_InstallPackage(benchmark::State& state) {
     static Setup setup;
@@ -138,32 +132,13 @@ void BM_InstallPackage(benchmark::State& state) {
     }
     const fs::path& dir = setup.dir;
     for (auto _ : state) {
-        fs::create_directories(dir / "dl");
-        fs::copy_file(dir / "9.upd", dir / "dl" / "9.upd");
-        if (!FreshGame(dir / "game", dir / "ours")) state.SkipWithError("cannot copy the game");
-        const auto journalBefore = InstallJournal::TimeSpent();
-        auto start = Clock::now();
-        bool ok = UnpackPackage((dir / "dl" / "9").wstring(), false);
-        const double unpack = Seconds(start);
-        ok = ok && InstallUnpackedPackage((dir / "dl" / "9").wstring(), false, (dir / "ours").wstring() + L"/");
-        ok = Run("sync") == 0 && ok;
-        const double ours = Seconds(start);
-        const double journalSeconds = std::chrono::duration<double>(InstallJournal::TimeSpent() - journalBefore).count();
-        if (!ok) state.SkipWithError("install failed");
-
-        fs::create_directories(dir / "tar");
-        if (!FreshGame(dir / "game", dir / "theirs")) state.SkipWithError("cannot copy the game");
-        start = Clock::now();
-        const bool pairOk = Run("bsdtar -xf " + Quote(dir / "9.upd") + " -C " + Quote(dir / "tar") + " && cp -a " +
-                                Quote(dir / "tar") + "/. " + Quote(dir / "theirs") + "/ && sync") == 0;
-        const double pair = Seconds(start);
-        if (!pairOk) state.SkipWithError("bsdtar or cp failed");
-
-        state.counters["ours_s"] = ours;
-        state.counters["peer_s"] = pair;
-        state.counters["unpack_s"] = unpack;
-        state.counters["journal_s"] = journalSeconds;
-        for (const char* leftover : {"ours", "theirs", "tar", "dl"}) fs::remove_all(dir / leftover);
+        const bench::InstallRound round = bench::RunInstallRound(dir);
+        if (!round.ours) state.SkipWithError("install failed");
+        if (!round.peer) state.SkipWithError("bsdtar or cp failed");
+        state.counters["ours_s"] = round.oursSeconds;
+        state.counters["peer_s"] = round.peerSeconds;
+        state.counters["unpack_s"] = round.unpackSeconds;
+        state.counters["journal_s"] = round.journalSeconds;
     }
 }
 

@@ -29,6 +29,7 @@
 #include <random>
 #include <string>
 
+#include "bench/InstallRound.h"
 #include "launcher/update/InstallJournal.h"
 #include "launcher/update/InstallPackage.h"
 #include "launcher/update/UnpackPackage.h"
@@ -42,9 +43,6 @@ constexpr std::size_t kSmallFile = 4 << 10;
 constexpr std::size_t kFilesPerFolder = 1000;
 constexpr std::size_t kLargeFiles = 8;
 
-int Run(const std::string& command) { return std::system(command.c_str()); }
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // Half-compressible bytes, as game data usually is.
 std::string Bytes(std::size_t n, std::mt19937_64& rng) {
@@ -90,7 +88,7 @@ public:
         }
         ok = zip && zipClose(zip, nullptr) == ZIP_OK && ok;
         fs::rename(dir.string() + ".upd", dir / "9.upd");
-        made = ok && Run("sync") == 0;
+        made = ok && bench::RunShell("sync") == 0;
     }
     ~Setup() {
         std::error_code ec;
@@ -103,10 +101,6 @@ public:
     bool made = false;
 };
 
-// One fresh copy of the game, flushed, so no side pays for the other's writes.
-bool FreshGame(const fs::path& from, const fs::path& to) {
-    return Run("cp -a " + Quote(from) + " " + Quote(to) + " && sync") == 0;
-}
 
 void BM_ManyFiles(benchmark::State& state) {
     const auto files = static_cast<std::size_t>(state.range(0));
@@ -121,32 +115,13 @@ void BM_ManyFiles(benchmark::State& state) {
     }
     const fs::path& dir = setup->dir;
     for (auto _ : state) {
-        fs::create_directories(dir / "dl");
-        fs::copy_file(dir / "9.upd", dir / "dl" / "9.upd");
-        if (!FreshGame(dir / "game", dir / "ours")) state.SkipWithError("cannot copy the game");
-        const auto journalBefore = InstallJournal::TimeSpent();
-        auto start = Clock::now();
-        bool ok = UnpackPackage((dir / "dl" / "9").wstring(), false);
-        const double unpack = Seconds(start);
-        ok = ok && InstallUnpackedPackage((dir / "dl" / "9").wstring(), false, (dir / "ours").wstring() + L"/");
-        ok = Run("sync") == 0 && ok;
-        const double ours = Seconds(start);
-        const double journal = std::chrono::duration<double>(InstallJournal::TimeSpent() - journalBefore).count();
-        if (!ok) state.SkipWithError("install failed");
-
-        fs::create_directories(dir / "tar");
-        if (!FreshGame(dir / "game", dir / "theirs")) state.SkipWithError("cannot copy the game");
-        start = Clock::now();
-        const bool pairOk = Run("bsdtar -xf " + Quote(dir / "9.upd") + " -C " + Quote(dir / "tar") + " && cp -a " +
-                                Quote(dir / "tar") + "/. " + Quote(dir / "theirs") + "/ && sync") == 0;
-        const double pair = Seconds(start);
-        if (!pairOk) state.SkipWithError("bsdtar or cp failed");
-
-        state.counters["ours_" + tag + "_s"] = ours;
-        state.counters["peer_" + tag + "_s"] = pair;
-        state.counters["unpack_" + tag + "_s"] = unpack;
-        state.counters["journal_" + tag + "_s"] = journal;
-        for (const char* leftover : {"ours", "theirs", "tar", "dl"}) fs::remove_all(dir / leftover);
+        const bench::InstallRound round = bench::RunInstallRound(dir);
+        if (!round.ours) state.SkipWithError("install failed");
+        if (!round.peer) state.SkipWithError("bsdtar or cp failed");
+        state.counters["ours_" + tag + "_s"] = round.oursSeconds;
+        state.counters["peer_" + tag + "_s"] = round.peerSeconds;
+        state.counters["unpack_" + tag + "_s"] = round.unpackSeconds;
+        state.counters["journal_" + tag + "_s"] = round.journalSeconds;
     }
 }
 
