@@ -1,12 +1,19 @@
 #pragma once
 
-// One round of the install measures: our unpack and install of the package
+// What the install measures share: the package's half-compressible bytes,
+// its zip entries, and one round of the measure: our unpack and install of the package
 // `dir`/9.upd into a fresh copy of `dir`/game, against bsdtar -xf of the same
 // zip and cp -a into another fresh copy, each side ending in sync so neither
 // pays for the other's writes. Header only, because each benchmark is one
 // executable of its own.
 
+#include <zip.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <random>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -26,6 +33,24 @@ struct InstallRound {
     double unpackSeconds = 0;   // our unpack alone, part of oursSeconds
     double journalSeconds = 0;  // the undo journal's own work, part of oursSeconds
 };
+
+// Half-compressible bytes, as game data usually is.
+inline std::string Bytes(std::size_t n, std::mt19937_64& rng) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; i += 8) {
+        const std::uint64_t r = rng() & 0x0F0F0F0F0F0F0F0Full;
+        std::memcpy(&s[i], &r, std::min<std::size_t>(8, n - i));
+    }
+    return s;
+}
+
+inline bool AddToZip(zipFile zip, const std::string& name, const std::string& data) {
+    zip_fileinfo info{};
+    return zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1) ==
+               ZIP_OK &&
+           zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK &&
+           zipCloseFileInZip(zip) == ZIP_OK;
+}
 
 inline int RunShell(const std::string& command) { return std::system(command.c_str()); }
 inline std::string ShellQuote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }

@@ -39,16 +39,6 @@ double Scale() {
     return s && *s ? std::atof(s) : 1.0;
 }
 
-// Half-compressible bytes, as game data usually is.
-std::string Bytes(std::size_t n, std::mt19937_64& rng) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; i += 8) {
-        const std::uint64_t r = rng() & 0x0F0F0F0F0F0F0F0Full;
-        std::memcpy(&s[i], &r, std::min<std::size_t>(8, n - i));
-    }
-    return s;
-}
-
 bool WriteFile(const fs::path& p, const std::string& bytes) {
     PackFile f;
     return f.Open(p.wstring(), PackFile::Mode::Create) && f.WriteAt(0, bytes.data(), bytes.size()) && f.Sync();
@@ -61,17 +51,6 @@ std::string IndexBytes(const std::vector<Record>& records, std::size_t size, Enc
         encode(records[i], reinterpret_cast<std::uint8_t*>(&bytes[kPackHeaderSize + i * size]));
     return bytes;
 }
-
-bool AddToZip(zipFile zip, const std::string& name, const std::string& data) {
-    zip_fileinfo info{};
-    return zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1) ==
-               ZIP_OK &&
-           zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK &&
-           zipCloseFileInZip(zip) == ZIP_OK;
-}
-
-
-
 
 // The game folder and the package, made once for all repetitions and
 // removed at exit.
@@ -91,10 +70,10 @@ public:
         // The game: the files the package replaces, and the pack it patches.
         fs::create_directories(dir / "game" / "data");
         for (std::size_t i = 0; i < files; ++i)
-            WriteFile(dir / "game" / ("f" + std::to_string(i) + ".bin"), Bytes(fileSize, rng));
+            WriteFile(dir / "game" / ("f" + std::to_string(i) + ".bin"), bench::Bytes(fileSize, rng));
         std::vector<PackRecord> pack;
         for (std::uint32_t i = 0; i < packRecords; ++i) pack.push_back(PackRecord{i * blob, blob, 0, 0, 0, 0});
-        WriteFile(dir / "game" / "data" / "0.dat", Bytes(std::size_t{packRecords} * blob, rng));
+        WriteFile(dir / "game" / "data" / "0.dat", bench::Bytes(std::size_t{packRecords} * blob, rng));
         WriteFile(dir / "game" / "data" / "0.dat.i", IndexBytes(pack, kPackRecordSize, EncodePackRecord));
 
         // The package: new files and a patch of a quarter of the records in
@@ -102,14 +81,14 @@ public:
         zipFile zip = zipOpen64((dir / "9.upd").c_str(), APPEND_STATUS_CREATE);
         bool ok = zip != nullptr;
         for (std::size_t i = 0; ok && i < files; ++i)
-            ok = AddToZip(zip, "f" + std::to_string(i) + ".bin", Bytes(fileSize, rng));
+            ok = bench::AddToZip(zip, "f" + std::to_string(i) + ".bin", bench::Bytes(fileSize, rng));
         std::vector<PatchRecord> patch;
         std::uint32_t at = 0;
         for (std::uint32_t i = 0; i < packRecords / 4; ++i, at += blob) patch.push_back({at, blob, 1, 1, 1, 1, i * 4});
         for (std::uint32_t i = 0; i < packRecords / 4; ++i, at += 2 * blob)
             patch.push_back({at, 2 * blob, 2, 2, 2, 2, i * 4 + 1});
-        ok = ok && AddToZip(zip, "data/0.dat", Bytes(at, rng)) &&
-             AddToZip(zip, "data/0.dat.i", IndexBytes(patch, kPatchRecordSize, EncodePatchRecord));
+        ok = ok && bench::AddToZip(zip, "data/0.dat", bench::Bytes(at, rng)) &&
+             bench::AddToZip(zip, "data/0.dat.i", IndexBytes(patch, kPatchRecordSize, EncodePatchRecord));
         ok = zip && zipClose(zip, nullptr) == ZIP_OK && ok;
         made = ok && bench::RunShell("sync") == 0;
     }
@@ -122,7 +101,6 @@ public:
     std::size_t files = 0;
     bool made = false;
 };
-
 
 void BM_InstallPackage(benchmark::State& state) {
     static Setup setup;

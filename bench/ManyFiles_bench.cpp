@@ -43,25 +43,6 @@ constexpr std::size_t kSmallFile = 4 << 10;
 constexpr std::size_t kFilesPerFolder = 1000;
 constexpr std::size_t kLargeFiles = 8;
 
-
-// Half-compressible bytes, as game data usually is.
-std::string Bytes(std::size_t n, std::mt19937_64& rng) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; i += 8) {
-        const std::uint64_t r = rng() & 0x0F0F0F0F0F0F0F0Full;
-        std::memcpy(&s[i], &r, std::min<std::size_t>(8, n - i));
-    }
-    return s;
-}
-
-bool AddToZip(zipFile zip, const std::string& name, const std::string& data) {
-    zip_fileinfo info{};
-    return zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1) ==
-               ZIP_OK &&
-           zipWriteInFileInZip(zip, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK &&
-           zipCloseFileInZip(zip) == ZIP_OK;
-}
-
 std::string Tag(std::size_t files, bool large) {
     const std::string count = files % 1000 == 0 ? std::to_string(files / 1000) + "k" : std::to_string(files);
     return large ? count + "_in8" : count;
@@ -83,8 +64,8 @@ public:
         for (std::size_t i = 0; ok && i < count; ++i) {
             const std::string name = "d" + std::to_string(i / kFilesPerFolder) + "/f" + std::to_string(i) + ".bin";
             fs::create_directories((dir / "game" / name).parent_path());
-            std::ofstream(dir / "game" / name, std::ios::binary) << Bytes(size, rng);
-            ok = AddToZip(zip, name, Bytes(size, rng));
+            std::ofstream(dir / "game" / name, std::ios::binary) << bench::Bytes(size, rng);
+            ok = bench::AddToZip(zip, name, bench::Bytes(size, rng));
         }
         ok = zip && zipClose(zip, nullptr) == ZIP_OK && ok;
         fs::rename(dir.string() + ".upd", dir / "9.upd");
@@ -100,7 +81,6 @@ public:
     fs::path dir;
     bool made = false;
 };
-
 
 void BM_ManyFiles(benchmark::State& state) {
     const auto files = static_cast<std::size_t>(state.range(0));

@@ -30,6 +30,7 @@ constexpr wchar_t kAsideFolder[] = L"install.journal.d/";
 constexpr char kBesidePrefix[] = ".install.journal.";
 constexpr std::size_t kBlock = 1 << 20;
 constexpr int kAsidesPerFolder = 1000;
+constexpr unsigned long long kUnknownDevice = ~0ull;
 
 InstallJournal::StepHook stepHook;  // tests only; set while no install runs
 
@@ -243,6 +244,11 @@ bool InstallJournal::Begin(const std::wstring& appDir) {
     // a running install alone, and a killed one frees the lock with it.
     ::flock(fd, LOCK_EX | LOCK_NB);
     NoteFileSystemOf(journal);
+    // The installation's own file system, against which every original's
+    // is told apart (one stat here rather than one per replaced file).
+    struct stat home {};
+    homeDevice_ =
+        ::stat(Narrow(appDir).c_str(), &home) == 0 ? static_cast<unsigned long long>(home.st_dev) : kUnknownDevice;
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         ::close(fd);
@@ -313,9 +319,8 @@ std::string InstallJournal::MoveAsidePathFor(const std::wstring& path) {
     const std::string target = Narrow(path);
     const std::string folder = fs::path(target).parent_path().string();
     struct stat here {};
-    struct stat home {};
-    if (::stat(folder.empty() ? "." : folder.c_str(), &here) != 0 || ::stat(Narrow(appDir_).c_str(), &home) != 0 ||
-        here.st_dev == home.st_dev) {
+    if (::stat(folder.empty() ? "." : folder.c_str(), &here) != 0 || homeDevice_ == kUnknownDevice ||
+        static_cast<unsigned long long>(here.st_dev) == homeDevice_) {
         return Narrow(NextAsidePath());
     }
     NoteFileSystemOf(target);

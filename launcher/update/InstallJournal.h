@@ -90,6 +90,7 @@ private:
     std::wstring appDir_;
     std::map<unsigned long long, std::string> fileSystems_;  // device: a folder on it
     int asideCount_ = 0;
+    unsigned long long homeDevice_ = ~0ull;  // the installation folder's file system; ~0 unknown
     int asideFolderMade_ = -1;  // the last subfolder of originals made
 };
 
